@@ -1,0 +1,245 @@
+// Files and paths on Linux, with the Windows behaviours the logic relies on: a read-only file
+// refuses to be written, replaced or deleted (also for root, who could otherwise write it), and
+// file times are Windows ticks with a creation time kept by the stand-in.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <new>
+#include <string>
+
+#include "platform/host/host_state.h"
+#include "platform/platform.h"
+
+struct PlatFileRecord {
+  int fd;
+};
+
+namespace {
+
+// Ticks between 1601-01-01 and 1970-01-01.
+constexpr int64_t kUnixEpochTicks = 116444736000000000LL;
+
+uint64_t TicksFromTimespec(const struct timespec& ts) {
+  return static_cast<uint64_t>(kUnixEpochTicks + static_cast<int64_t>(ts.tv_sec) * 10000000LL +
+                               ts.tv_nsec / 100);
+}
+
+struct timespec TimespecFromTicks(uint64_t ticks) {
+  int64_t t = static_cast<int64_t>(ticks) - kUnixEpochTicks;
+  int64_t sec = t / 10000000LL;
+  int64_t rem = t % 10000000LL;
+  if (rem < 0) {
+    rem += 10000000LL;
+    sec -= 1;
+  }
+  struct timespec ts;
+  ts.tv_sec = static_cast<time_t>(sec);
+  ts.tv_nsec = static_cast<long>(rem * 100);
+  return ts;
+}
+
+std::pair<uint64_t, uint64_t> FileKey(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+uint64_t NowTicks() {
+  struct timespec ts;
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return TicksFromTimespec(ts);
+}
+
+}  // namespace
+
+std::string HostNativePath(const char* path) {
+  if (path == nullptr) return "";
+  std::string rest = path;
+  std::string out;
+  if (rest.size() >= 2 && rest[1] == ':' &&
+      ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'))) {
+    const HostDrive* drive = HostDriveOf(path);
+    if (drive == nullptr) return "";
+    out = drive->folder;
+    rest = rest.substr(2);
+    if (!rest.empty() && rest[0] != '\\' && rest[0] != '/') out += '/';
+    if (rest.empty()) out += '/';
+  }
+  for (char c : rest) out += (c == '\\') ? '/' : c;
+  return out;
+}
+
+PlatFile PlatOpenRead(const char* path) {
+  std::string native = HostNativePath(path);
+  if (native.empty()) return nullptr;
+  int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  PlatFile file = new (std::nothrow) PlatFileRecord{fd};
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+PlatFile PlatCreateWrite(const char* path) {
+  std::string native = HostNativePath(path);
+  if (native.empty()) return nullptr;
+  struct stat st;
+  bool existed = stat(native.c_str(), &st) == 0;
+  if (existed && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return nullptr;
+  int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  if (!existed && fstat(fd, &st) == 0) Host().creationTimes[FileKey(st)] = NowTicks();
+  PlatFile file = new (std::nothrow) PlatFileRecord{fd};
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+int PlatReadFile(PlatFile file, void* buffer, uint32_t size, uint32_t* done) {
+  *done = 0;
+  if (file == nullptr) return 0;
+  uint8_t* p = static_cast<uint8_t*>(buffer);
+  while (*done < size) {
+    ssize_t n = read(file->fd, p + *done, size - *done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return 0;
+    }
+    if (n == 0) break;
+    *done += static_cast<uint32_t>(n);
+  }
+  return 1;
+}
+
+int PlatWriteFile(PlatFile file, const void* data, uint32_t size, uint32_t* done) {
+  *done = 0;
+  if (file == nullptr) return 0;
+  uint32_t limit = size;
+  bool fail = false;
+  HostState& h = Host();
+  if (h.failWrites > 0) {
+    h.failWrites--;
+    fail = true;
+    if (h.failWriteBytesBefore < limit) limit = h.failWriteBytesBefore;
+  }
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  while (*done < limit) {
+    ssize_t n = write(file->fd, p + *done, limit - *done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return 0;
+    }
+    *done += static_cast<uint32_t>(n);
+  }
+  return fail ? 0 : 1;
+}
+
+int PlatSeekFile(PlatFile file, uint32_t offset) {
+  if (file == nullptr) return 0;
+  return lseek(file->fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+int PlatFileSize(PlatFile file, uint32_t* size) {
+  struct stat st;
+  if (file == nullptr || fstat(file->fd, &st) != 0) return 0;
+  if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > 0xFFFFFFFFull) return 0;
+  *size = static_cast<uint32_t>(st.st_size);
+  return 1;
+}
+
+int PlatGetFileTimes(PlatFile file, uint64_t* creation, uint64_t* access, uint64_t* write) {
+  struct stat st;
+  if (file == nullptr || fstat(file->fd, &st) != 0) return 0;
+  if (creation != nullptr) {
+    auto it = Host().creationTimes.find(FileKey(st));
+    *creation = it != Host().creationTimes.end() ? it->second : TicksFromTimespec(st.st_mtim);
+  }
+  if (access != nullptr) *access = TicksFromTimespec(st.st_atim);
+  if (write != nullptr) *write = TicksFromTimespec(st.st_mtim);
+  return 1;
+}
+
+int PlatSetFileTimes(PlatFile file, const uint64_t* creation, const uint64_t* access,
+                     const uint64_t* write) {
+  struct stat st;
+  if (file == nullptr || fstat(file->fd, &st) != 0) return 0;
+  HostState& h = Host();
+  if (h.failSetTimes > 0) {
+    h.failSetTimes--;
+    return 0;
+  }
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1] = times[0];
+  if (access != nullptr) times[0] = TimespecFromTicks(*access);
+  if (write != nullptr) times[1] = TimespecFromTicks(*write);
+  if (futimens(file->fd, times) != 0) return 0;
+  if (creation != nullptr) h.creationTimes[FileKey(st)] = *creation;
+  return 1;
+}
+
+void PlatCloseFile(PlatFile file) {
+  if (file == nullptr) return;
+  close(file->fd);
+  delete file;
+}
+
+uint32_t PlatGetFileAttributes(const char* path) {
+  std::string native = HostNativePath(path);
+  struct stat st;
+  if (native.empty() || stat(native.c_str(), &st) != 0) return PlatAttrInvalid;
+  uint32_t attributes = 0;
+  if (S_ISDIR(st.st_mode)) attributes |= PlatAttrDirectory;
+  if (IsReadOnly(st)) attributes |= PlatAttrReadOnly;
+  return attributes == 0 ? PlatAttrNormal : attributes;
+}
+
+int PlatSetFileAttributes(const char* path, uint32_t attributes) {
+  std::string native = HostNativePath(path);
+  struct stat st;
+  if (native.empty() || stat(native.c_str(), &st) != 0) return 0;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & PlatAttrReadOnly) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  return chmod(native.c_str(), mode) == 0;
+}
+
+int PlatDeleteFile(const char* path) {
+  std::string native = HostNativePath(path);
+  struct stat st;
+  if (native.empty() || lstat(native.c_str(), &st) != 0) return 0;
+  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return 0;
+  if (unlink(native.c_str()) != 0) return 0;
+  Host().creationTimes.erase(FileKey(st));
+  return 1;
+}
+
+int PlatCreateDirectory(const char* path) {
+  std::string native = HostNativePath(path);
+  if (native.empty()) return 0;
+  return mkdir(native.c_str(), 0777) == 0;
+}
+
+int PlatReplaceFile(const char* from, const char* to) {
+  std::string nativeFrom = HostNativePath(from);
+  std::string nativeTo = HostNativePath(to);
+  if (nativeFrom.empty() || nativeTo.empty()) return 0;
+  struct stat st;
+  if (stat(nativeTo.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return 0;
+    Host().creationTimes.erase(FileKey(st));
+  }
+  return rename(nativeFrom.c_str(), nativeTo.c_str()) == 0;
+}

@@ -1,0 +1,159 @@
+// Memory, volumes, library lookup and message boxes of the Linux stand-in, and its test controls.
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/host/host_state.h"
+#include "platform/platform.h"
+
+struct PlatLibraryRecord {
+  int unused;
+};
+struct PlatProcRecord {
+  int unused;
+};
+
+namespace {
+PlatLibraryRecord gKernel32;
+PlatProcRecord gFreeSpaceEx;
+
+char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+}  // namespace
+
+HostState& Host() {
+  static HostState state;
+  return state;
+}
+
+const HostDrive* HostDriveOf(const char* path) {
+  if (path == nullptr || path[0] == '\0' || path[1] != ':') return nullptr;
+  auto it = Host().drives.find(UpperLetter(path[0]));
+  return it == Host().drives.end() ? nullptr : &it->second;
+}
+
+void HostReset() { Host() = HostState(); }
+
+void HostMapDrive(char letter, const std::string& folder, uint32_t driveType, uint64_t freeBytes,
+                  uint64_t totalBytes) {
+  HostDrive drive;
+  drive.folder = folder;
+  drive.type = driveType;
+  drive.freeBytes = freeBytes;
+  drive.totalBytes = totalBytes;
+  Host().drives[UpperLetter(letter)] = drive;
+}
+
+void HostSetFreeBytes(char letter, uint64_t freeBytes) {
+  Host().drives[UpperLetter(letter)].freeBytes = freeBytes;
+}
+
+void HostSetFreeSpaceExAvailable(bool available) { Host().freeSpaceExAvailable = available; }
+void HostSetFreeSpaceExFails(bool fails) { Host().freeSpaceExFails = fails; }
+int HostFreeSpaceExLookups() { return Host().freeSpaceExLookups; }
+
+void HostFailNextWrites(int count, uint32_t bytesBefore) {
+  Host().failWrites = count;
+  Host().failWriteBytesBefore = bytesBefore;
+}
+void HostFailNextSetTimes(int count) { Host().failSetTimes = count; }
+void HostFailNextAllocs(int count) { Host().failAllocs = count; }
+
+void HostQueueAnswers(const std::vector<int32_t>& answers) {
+  Host().answers.insert(Host().answers.end(), answers.begin(), answers.end());
+}
+const std::vector<HostMessageBox>& HostMessageBoxes() { return Host().boxes; }
+void HostClearMessageBoxes() { Host().boxes.clear(); }
+
+void* PlatAlloc(uint32_t size) {
+  HostState& h = Host();
+  if (h.failAllocs > 0) {
+    h.failAllocs--;
+    return nullptr;
+  }
+  return malloc(size == 0 ? 1 : size);
+}
+
+void PlatFree(void* block) { free(block); }
+
+uint32_t PlatGetDriveType(const char* root) {
+  const HostDrive* drive = HostDriveOf(root);
+  if (drive == nullptr) return PlatDriveNoRoot;
+  return drive->type;
+}
+
+int PlatGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
+                         uint32_t* freeClusters, uint32_t* totalClusters) {
+  const HostDrive* drive = HostDriveOf(root);
+  if (drive == nullptr) return 0;
+  // The old call reports at most 2^32-1 clusters; a volume beyond that shows as full-sized.
+  const uint64_t cluster = 4096;
+  *sectorsPerCluster = 8;
+  *bytesPerSector = 512;
+  *freeClusters = static_cast<uint32_t>(std::min<uint64_t>(drive->freeBytes / cluster, 0xFFFFFFFFu));
+  *totalClusters =
+      static_cast<uint32_t>(std::min<uint64_t>(drive->totalBytes / cluster, 0xFFFFFFFFu));
+  return 1;
+}
+
+PlatLibrary PlatLoadLibrary(const char* name) {
+  if (name == nullptr || strcasecmp(name, "kernel32.dll") != 0) return nullptr;
+  return &gKernel32;
+}
+
+PlatProc PlatFindProc(PlatLibrary library, const char* name) {
+  if (library != &gKernel32 || strcmp(name, "GetDiskFreeSpaceExA") != 0) return nullptr;
+  Host().freeSpaceExLookups++;
+  return Host().freeSpaceExAvailable ? &gFreeSpaceEx : nullptr;
+}
+
+void PlatFreeLibrary(PlatLibrary) {}
+
+int PlatCallDiskFreeSpaceEx(PlatProc proc, const char* root, uint64_t* freeToCaller,
+                            uint64_t* total, uint64_t* totalFree) {
+  if (proc != &gFreeSpaceEx || Host().freeSpaceExFails) return 0;
+  const HostDrive* drive = HostDriveOf(root);
+  if (drive == nullptr) return 0;
+  *freeToCaller = drive->freeBytes;
+  *total = drive->totalBytes;
+  if (totalFree != nullptr) *totalFree = drive->freeBytes;
+  return 1;
+}
+
+int32_t PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint32_t style) {
+  HostState& h = Host();
+  h.boxes.push_back(HostMessageBox{owner, text ? text : "", caption ? caption : "", style});
+  if (!h.answers.empty()) {
+    int32_t answer = h.answers.front();
+    h.answers.erase(h.answers.begin());
+    return answer;
+  }
+  return (style & 0x0F) == PlatMbOk ? PlatIdOk : PlatIdCancel;
+}
+
+int PlatIsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// ASCII letters fold; the second byte of a double-byte character is compared as it stands,
+// since it can fall in the range of the ASCII letters.
+int32_t PlatCompareNoCase(const char* a, const char* b) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(a);
+  const uint8_t* q = reinterpret_cast<const uint8_t*>(b);
+  for (;;) {
+    uint8_t x = *p, y = *q;
+    bool lead = PlatIsLeadByte(x) && p[1] != 0;
+    if (!lead) {
+      if (x >= 'A' && x <= 'Z') x = static_cast<uint8_t>(x + 32);
+      if (y >= 'A' && y <= 'Z') y = static_cast<uint8_t>(y + 32);
+    }
+    if (x != y) return x < y ? -1 : 1;
+    if (x == 0) return 0;
+    if (lead) {
+      p++;
+      q++;
+      if (*p != *q) return *p < *q ? -1 : 1;
+    }
+    p++;
+    q++;
+  }
+}

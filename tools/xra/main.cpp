@@ -1,0 +1,47 @@
+// xra: builds, lists, tests and extracts update packages.
+#include <stdio.h>
+#include <string.h>
+
+#include "tools/xra/xra.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: xra COMMAND [ARGS...]\n"
+    "\n"
+    "Builds, lists, tests and extracts update packages.\n"
+    "\n"
+    "commands:\n"
+    "  list [--tsv] PACKAGE               show the members\n"
+    "  test PACKAGE                       expand every member and check its size\n"
+    "  extract PACKAGE [-C DIR] [MEMBER...]  write members into a folder\n"
+    "  decode STREAM OUT [--size N]       expand one raw stream\n"
+    "\n"
+    "'xra COMMAND --help' describes a command.\n"
+    "Exit status: 0 success, 1 bad or refused data, 2 wrong usage.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  InitNames();
+  if (argc < 2) {
+    fputs(kHelp, stderr);
+    return kExitUsage;
+  }
+  if (IsHelp(argv[1])) {
+    fputs(kHelp, stdout);
+    return kExitOk;
+  }
+  struct {
+    const char* name;
+    int (*run)(int, char**);
+  } const commands[] = {
+      {"list", CommandList},     {"extract", CommandExtract}, {"test", CommandTest},
+      {"decode", CommandDecode},
+  };
+  for (const auto& c : commands) {
+    if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+  }
+  fprintf(stderr, "xra: unknown command '%s'\n%s", argv[1], kHelp);
+  return kExitUsage;
+}
