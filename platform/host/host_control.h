@@ -19,7 +19,7 @@
 
 #include "platform/platform.h"
 
-// Forgets every mapping, script, record and injected failure.
+// Forgets every mapping and injected failure, and the recorded message boxes.
 void HostReset();
 
 // Maps drive `letter` (A to Z, either case) to `folder`, with a drive type and the bytes free to
@@ -43,16 +43,6 @@ void HostFailNextSetTimes(int count);
 // Makes the next `count` PlatAlloc calls fail.
 void HostFailNextAllocs(int count);
 
-// Message boxes: answers are taken from the front of the script; an empty script answers
-// PlatIdOk for boxes with one button and PlatIdCancel for others, so a test never hangs.
-struct HostMessageBox {
-  PlatWindow owner;
-  std::string text;
-  std::string caption;
-  uint32_t style;
-};
-void HostQueueAnswers(const std::vector<int32_t>& answers);
-const std::vector<HostMessageBox>& HostMessageBoxes();
-void HostClearMessageBoxes();
+// Message boxes are recorded by platform/box_recorder.h, which the host backend includes.
 
 #endif

@@ -27,8 +27,6 @@ struct HostState {
   uint32_t failWriteBytesBefore = 0;
   int failSetTimes = 0;
   int failAllocs = 0;
-  std::vector<int32_t> answers;
-  std::vector<HostMessageBox> boxes;
   // Creation times, which Linux file systems do not keep, by (device, inode).
   std::map<std::pair<uint64_t, uint64_t>, uint64_t> creationTimes;
 };

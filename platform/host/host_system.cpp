@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/box_recorder.h"
 #include "platform/host/host_state.h"
 #include "platform/platform.h"
 
@@ -33,7 +34,10 @@ const HostDrive* HostDriveOf(const char* path) {
   return it == Host().drives.end() ? nullptr : &it->second;
 }
 
-void HostReset() { Host() = HostState(); }
+void HostReset() {
+  Host() = HostState();
+  ClearRecordedBoxes();
+}
 
 void HostMapDrive(char letter, const std::string& folder, uint32_t driveType, uint64_t freeBytes,
                   uint64_t totalBytes) {
@@ -59,12 +63,6 @@ void HostFailNextWrites(int count, uint32_t bytesBefore) {
 }
 void HostFailNextSetTimes(int count) { Host().failSetTimes = count; }
 void HostFailNextAllocs(int count) { Host().failAllocs = count; }
-
-void HostQueueAnswers(const std::vector<int32_t>& answers) {
-  Host().answers.insert(Host().answers.end(), answers.begin(), answers.end());
-}
-const std::vector<HostMessageBox>& HostMessageBoxes() { return Host().boxes; }
-void HostClearMessageBoxes() { Host().boxes.clear(); }
 
 void* PlatAlloc(uint32_t size) {
   HostState& h = Host();
@@ -119,17 +117,6 @@ int PlatCallDiskFreeSpaceEx(PlatProc proc, const char* root, uint64_t* freeToCal
   *total = drive->totalBytes;
   if (totalFree != nullptr) *totalFree = drive->freeBytes;
   return 1;
-}
-
-int32_t PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint32_t style) {
-  HostState& h = Host();
-  h.boxes.push_back(HostMessageBox{owner, text ? text : "", caption ? caption : "", style});
-  if (!h.answers.empty()) {
-    int32_t answer = h.answers.front();
-    h.answers.erase(h.answers.begin());
-    return answer;
-  }
-  return (style & 0x0F) == PlatMbOk ? PlatIdOk : PlatIdCancel;
 }
 
 int PlatIsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }

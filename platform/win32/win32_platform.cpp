@@ -155,9 +155,6 @@ uint32_t PlatGetProfileString(const char* section, const char* key, const char* 
   return GetPrivateProfileStringA(section, key, def, out, size, file);
 }
 
-int32_t PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint32_t style) {
-  return MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, style);
-}
 
 int32_t PlatCompareNoCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
 
