@@ -1,0 +1,8 @@
+#include "updater/shared_state.h"
+
+char WindowTitle[kTextSize] = "UPDATE";
+PlatWindow WizardWindow = nullptr;
+
+void ReportUpdateError(const char* text) {
+  PlatMessageBox(WizardWindow, text, WindowTitle, PlatMbIconError);
+}

@@ -1,0 +1,22 @@
+// Process-wide state shared by every subsystem, and the updater's error reporter.
+//
+// WindowTitle is the caption of the updater's message boxes and the wizard's title: "UPDATE"
+// until start-up builds the real title. WizardWindow is the wizard dialog while it is open and
+// none otherwise; it owns the message boxes of both error reporters.
+//
+// ReportUpdateError shows a text in a modal box with the error icon and one OK button, owned by
+// WizardWindow and captioned WindowTitle, and returns when the box is closed.
+#ifndef UPDATER_SHARED_STATE_H
+#define UPDATER_SHARED_STATE_H
+
+#include "platform/platform.h"
+
+constexpr int kTextSize = 1024;  // messages and long values
+constexpr int kPathSize = 260;   // paths and single values
+
+extern char WindowTitle[kTextSize];
+extern PlatWindow WizardWindow;
+
+void ReportUpdateError(const char* text);
+
+#endif
