@@ -66,7 +66,7 @@ std::string FormatFileTime(uint64_t ticks) {
     days -= length;
     month++;
   }
-  char text[64];
+  char text[96];  // room for any 64-bit year the format could print
   snprintf(text, sizeof text, "%04llu-%02d-%02lluT%02u:%02u:%02u.%07uZ",
            static_cast<unsigned long long>(year), month + 1,
            static_cast<unsigned long long>(days + 1), daySeconds / 3600, daySeconds / 60 % 60,
