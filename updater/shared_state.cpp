@@ -2,6 +2,7 @@
 
 char WindowTitle[kTextSize] = "UPDATE";
 PlatWindow WizardWindow = nullptr;
+GameIdentityRecord GameIdentity;
 
 void ReportUpdateError(const char* text) {
   PlatMessageBox(WizardWindow, text, WindowTitle, PlatMbIconError);

@@ -6,6 +6,12 @@
 //
 // ReportUpdateError shows a text in a modal box with the error icon and one OK button, owned by
 // WizardWindow and captioned WindowTitle, and returns when the box is closed.
+//
+// GameIdentity holds the game's four identity values, one storage for the update script's
+// [SETUP] section and the installer's SETUP.INI: start-up fills it from the script (and finds the
+// installation with it), and loading SETUP.INI then replaces all four, so every later reader sees
+// SETUP.INI's values. The installer configuration and the update settings keep no copy of their
+// own.
 #ifndef UPDATER_SHARED_STATE_H
 #define UPDATER_SHARED_STATE_H
 
@@ -16,6 +22,14 @@ constexpr int kPathSize = 260;   // paths and single values
 
 extern char WindowTitle[kTextSize];
 extern PlatWindow WizardWindow;
+
+struct GameIdentityRecord {
+  char CompanyName[kPathSize];  // first name of the registry key Software\<CompanyName>\<GameDir>
+  char GameTitle[kPathSize];
+  char GameClass[kPathSize];    // window class of the running game
+  char GameDir[kPathSize];
+};
+extern GameIdentityRecord GameIdentity;
 
 void ReportUpdateError(const char* text);
 
