@@ -133,6 +133,33 @@ TEST(Decompress, OverlappingCopiesRepeatTheirPattern) {
   }
 }
 
+TEST(Decompress, RunOfLiteralsThenLongestCopyNearTheEndOfTheOutput) {
+  // A word of 32 literals, then a word of 31 literals and a copy of 282 from 32 back, then
+  // more literals than the block holds, for every room the block may have left when the second
+  // word begins. However the decoder moves bytes in bulk, it must stop at the block's end (the
+  // sanitizers watch it) and say the stream overruns it.
+  BitWriter w;
+  std::vector<uint8_t> expected;
+  for (int i = 0; i < 63; i++) {
+    w.Literal(static_cast<uint8_t>(i * 11 + 3));
+    expected.push_back(static_cast<uint8_t>(i * 11 + 3));
+  }
+  Copy(w, expected, 32, 282);
+  for (int i = 0; i < 100; i++) {
+    w.Literal(static_cast<uint8_t>(i));
+    expected.push_back(static_cast<uint8_t>(i));
+  }
+  w.EndMarker();
+  for (uint32_t room = 290; room < 340; room++) {
+    const uint32_t capacity = 32 + room;
+    Decoded d = Decode(w.bytes(), capacity);
+    EXPECT_EQ(d.status, DecodeOverrun) << room;
+    ASSERT_LE(d.out.size(), capacity) << room;
+    EXPECT_EQ(d.out, std::vector<uint8_t>(expected.begin(), expected.begin() + d.out.size()))
+        << room;
+  }
+}
+
 TEST(Decompress, FarthestDistancesAndTheEndMarkerCode) {
   BitWriter w;
   std::vector<uint8_t> expected;

@@ -12,6 +12,8 @@ const char kHelp[] =
     "Builds, lists, tests and extracts update packages.\n"
     "\n"
     "commands:\n"
+    "  create PACKAGE [OPTIONS] FILE...   build a package, one member per file\n"
+    "  encode IN OUT [--level L]          compress one file into a raw stream\n"
     "  list [--tsv] PACKAGE               show the members\n"
     "  test PACKAGE                       expand every member and check its size\n"
     "  extract PACKAGE [-C DIR] [MEMBER...]  write members into a folder\n"
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
     int (*run)(int, char**);
   } const commands[] = {
       {"list", CommandList},     {"extract", CommandExtract}, {"test", CommandTest},
-      {"decode", CommandDecode},
+      {"decode", CommandDecode}, {"create", CommandCreate},   {"encode", CommandEncode},
   };
   for (const auto& c : commands) {
     if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);

@@ -61,3 +61,8 @@ std::string NameFromPackage(const std::string& cp932) {
   }
   return out;
 }
+
+std::string LastPathComponent(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}

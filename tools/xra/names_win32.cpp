@@ -42,3 +42,17 @@ std::string NameFromPackage(const std::string& cp932) {
   if (Convert(932, GetACP(), cp932, &out)) return out;
   return cp932;
 }
+
+std::string LastPathComponent(const std::string& path) {
+  // A backslash can be the second byte of a double-byte character of the ANSI code page.
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); i++) {
+    const char c = path[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < path.size()) {
+      i++;
+    } else if (c == '/' || c == '\\' || (i == 1 && c == ':')) {
+      start = i + 1;
+    }
+  }
+  return path.substr(start);
+}

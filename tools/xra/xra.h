@@ -42,6 +42,9 @@ std::string NameFromPackage(const std::string& cp932);
 const char* PlainNameProblem(const std::string& cp932);
 // Joins a folder and a file name with a slash, which both systems accept.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The last component of a path in the locale's encoding: what follows its last separator
+// ('/' on Linux; '/', '\\' or a drive's colon on Windows), "" when it ends in one.
+std::string LastPathComponent(const std::string& path);
 // Sets up the locale's encoding for the name conversions; called once at start.
 void InitNames();
 

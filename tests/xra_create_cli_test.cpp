@@ -1,0 +1,290 @@
+// The write side of the xra tool, run as a program: packages from `create` read back by `list`,
+// `test` and `extract`; its refusals; `encode` against `decode`.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct XraRun {
+  int status;
+  std::string out;
+};
+
+// Runs a shell command; stderr is folded into the output.
+XraRun Shell(const std::string& command) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  XraRun run{-1, ""};
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// The command line of xra in a UTF-8 locale with the arguments (already quoted for the shell).
+std::string XraCommand(const std::string& args) {
+  return "LC_ALL=C.UTF-8 " + std::string(XRA_PATH) + " " + args;
+}
+
+XraRun Xra(const std::string& args) { return Shell(XraCommand(args)); }
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  std::string field;
+  while (std::getline(in, field, '\t')) fields.push_back(field);
+  return fields;
+}
+
+std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> v(n);
+  for (uint8_t& b : v) b = static_cast<uint8_t>(rng());
+  return v;
+}
+
+void SetWriteTime(const std::string& path, time_t seconds, long nanoseconds) {
+  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+class XraCreate : public ::testing::Test {
+ protected:
+  std::string Make(const std::string& name, const std::vector<uint8_t>& content) {
+    const std::string path = in_.File(name);
+    fs::create_directories(fs::path(path).parent_path());
+    WriteFileOrDie(path, content);
+    return path;
+  }
+  ScratchDir in_;
+  ScratchDir out_;
+};
+
+// One member of each kind: compressible text, a table, incompressible bytes under a Japanese
+// name of exactly 14 bytes in code page 932 (19 in UTF-8), and an empty file. Names are UTF-8
+// (u8 literals: plain ones are compiled to code page 932), as a Linux terminal gives them.
+struct Source {
+  const char* name;
+  std::vector<uint8_t> content;
+  time_t seconds;
+  long nanoseconds;
+  const char* time;  // as list shows it
+  bool compresses;
+};
+
+std::vector<Source> Sources() {
+  std::string script = "[SETUP]\r\nCompanyName=SampleWorks\r\nGameTitle=Sample\r\n[UPDATE]\r\n";
+  for (int i = 0; i < 40; i++) script += "UpdateFile" + std::to_string(i) + "=DATA.BIN\r\n";
+  std::vector<uint8_t> table;
+  for (uint32_t i = 0; i < 20000; i++) {
+    for (int k = 0; k < 4; k++) table.push_back(static_cast<uint8_t>((i * 7 / 3) >> (8 * k)));
+  }
+  return {
+      {"UPDATE.INI", Bytes(script), 1557126489, 123456700, "2019-05-06T07:08:09.1234567Z", true},
+      {"DATA.BIN", table, 981173106, 0, "2001-02-03T04:05:06.0000000Z", true},
+      {u8"取扱説明書.TXT", Noise(3000, 1), 981173106, 999999900, "2001-02-03T04:05:06.9999999Z",
+       false},
+      {"EMPTY.DAT", {}, 1557126489, 100, "2019-05-06T07:08:09.0000001Z", false},
+  };
+}
+
+TEST_F(XraCreate, PackagesReadBackWithTheirNamesSizesAndTimes) {
+  const std::vector<Source> sources = Sources();
+  std::string files;
+  for (const Source& s : sources) {
+    const std::string path = Make(s.name, s.content);
+    SetWriteTime(path, s.seconds, s.nanoseconds);
+    files += " " + Quote(path);
+  }
+  for (const char* level : {"fast", "default", "max"}) {
+    SCOPED_TRACE(level);
+    const std::string pkg = out_.File(std::string("p-") + level + ".xra");
+    XraRun r = Xra("create " + Quote(pkg) + " --level " + level + files);
+    ASSERT_EQ(r.status, 0) << r.out;
+
+    r = Xra("list --tsv " + Quote(pkg));
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::stringstream lines(r.out);
+    std::string line;
+    for (const Source& s : sources) {
+      ASSERT_TRUE(std::getline(lines, line)) << s.name;
+      const std::vector<std::string> f = Fields(line);
+      ASSERT_EQ(f.size(), 5u) << line;
+      EXPECT_EQ(f[0], s.name);
+      EXPECT_EQ(f[1], std::to_string(s.content.size())) << s.name;
+      EXPECT_EQ(f[3], s.compresses ? "compressed" : "stored") << s.name;
+      if (s.compresses) {
+        EXPECT_LT(std::stoul(f[2]), s.content.size()) << s.name;
+      } else {
+        EXPECT_EQ(f[2], f[1]) << s.name;
+      }
+      EXPECT_EQ(f[4], s.time) << s.name;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << line;
+    EXPECT_NE(Xra("list " + Quote(pkg)).out.find("directory compressed"), std::string::npos);
+    r = Xra("test " + Quote(pkg));
+    EXPECT_EQ(r.status, 0) << r.out;
+
+    ScratchDir extracted;
+    r = Xra("extract " + Quote(pkg) + " -C " + Quote(extracted.path()));
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const Source& s : sources) {
+      EXPECT_EQ(ReadFileOrDie(extracted.File(s.name)), s.content) << s.name;
+      struct stat st;
+      ASSERT_EQ(stat(extracted.File(s.name).c_str(), &st), 0) << s.name;
+      EXPECT_EQ(st.st_mtim.tv_sec, s.seconds) << s.name;
+      EXPECT_EQ(st.st_mtim.tv_nsec, s.nanoseconds) << s.name;
+    }
+  }
+}
+
+TEST_F(XraCreate, StoreOptionsStoreMembersAndDirectory) {
+  const std::string file = Make("UPDATE.INI", std::vector<uint8_t>(5000, 'x'));
+  const std::string pkg = out_.File("p.xra");
+  ASSERT_EQ(Xra("create " + Quote(pkg) + " --store --stored-directory " + Quote(file)).status, 0);
+  XraRun r = Xra("list " + Quote(pkg));
+  EXPECT_NE(r.out.find("stored"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("compressed"), std::string::npos) << r.out;
+  EXPECT_EQ(Xra("test " + Quote(pkg)).status, 0);
+  ASSERT_EQ(Xra("create " + Quote(pkg) + " " + Quote(file)).status, 0);
+  r = Xra("list --tsv " + Quote(pkg));
+  EXPECT_EQ(Fields(r.out.substr(0, r.out.find('\n')))[3], "compressed") << r.out;
+}
+
+TEST_F(XraCreate, RefusalsNameTheFileAndWriteNothing) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;  // created unless `missing`
+    bool missing;
+    const char* why;  // in the message
+  };
+  const std::vector<Case> cases = {
+      {"15-byte name", {"ABCDEFGHIJK.TXT"}, false, "takes 15 bytes"},
+      {"16 bytes in code page 932, 8 characters", {u8"日本語ファイル名"}, false, "takes 16 bytes"},
+      {"no form in code page 932", {"\xF0\x9F\x98\x80.TXT"}, false, "no form in code page 932"},
+      {"colon", {"A:B"}, false, "colon"},
+      {"control character", {"TAB\tX"}, false, "control character"},
+      {"backslash", {"BACK\\SLASH"}, false, "folder separator"},
+      {"names equal without regard to case",
+       {"a/GAME.ARC", "b/game.arc"},
+       false,
+       "without regard to case"},
+      {"file that does not exist", {"NOPE.DAT"}, true, "cannot open"},
+  };
+  const std::string pkg = out_.File("p.xra");
+  for (const Case& c : cases) {
+    std::string args;
+    for (const std::string& name : c.files) {
+      const std::string path = c.missing ? in_.File(name) : Make(name, Bytes("data"));
+      args += " " + Quote(path);
+    }
+    XraRun r = Xra("create " + Quote(pkg) + args);
+    EXPECT_EQ(r.status, 1) << c.what << ": " << r.out;
+    EXPECT_NE(r.out.find(in_.File(c.files.back())), std::string::npos) << c.what << ": " << r.out;
+    EXPECT_NE(r.out.find(c.why), std::string::npos) << c.what << ": " << r.out;
+    EXPECT_FALSE(fs::exists(pkg)) << c.what;
+  }
+  // A folder, and names that are not file names: "..", a path ending in a separator.
+  fs::create_directories(in_.File("DIR"));
+  for (const std::string& path : {in_.File("DIR"), in_.path() + "/DIR/..", in_.path() + "/DIR/"}) {
+    XraRun r = Xra("create " + Quote(pkg) + " " + Quote(path));
+    EXPECT_EQ(r.status, 1) << path << ": " << r.out;
+    EXPECT_FALSE(fs::exists(pkg)) << path;
+  }
+}
+
+TEST_F(XraCreate, RefusalLeavesAnExistingPackageAsItWas) {
+  const std::string good = Make("GOOD.DAT", Bytes("good"));
+  const std::string pkg = out_.File("p.xra");
+  ASSERT_EQ(Xra("create " + Quote(pkg) + " " + Quote(good)).status, 0);
+  const std::vector<uint8_t> before = ReadFileOrDie(pkg);
+  EXPECT_EQ(Xra("create " + Quote(pkg) + " " + Quote(good) + " " + Quote(in_.File("NOPE"))).status,
+            1);
+  EXPECT_EQ(ReadFileOrDie(pkg), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_.path()), fs::directory_iterator()), 1)
+      << "no temporary file left beside it";
+}
+
+TEST_F(XraCreate, FileOf4GiBIsRefused) {
+  // A sparse file: it takes no room, and the refusal comes before anything is read.
+  const std::string big = Make("BIG.DAT", {});
+  fs::resize_file(big, 1ull << 32);
+  const std::string pkg = out_.File("p.xra");
+  XraRun r = Xra("create " + Quote(pkg) + " " + Quote(big));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("4 GiB"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(pkg));
+}
+
+TEST_F(XraCreate, ProgressLineOnlyOnATerminal) {
+  std::vector<uint8_t> big = Noise(1 << 20, 3);
+  for (int i = 0; i < 5; i++) big.insert(big.end(), big.begin(), big.begin() + (1 << 20));
+  const std::string file = Make("BIG.DAT", big);
+  const std::string pkg = out_.File("p.xra");
+  const std::string args = "create " + Quote(pkg) + " --level fast " + Quote(file);
+  XraRun piped = Xra(args);
+  ASSERT_EQ(piped.status, 0) << piped.out;
+  EXPECT_EQ(piped.out.find("compressing"), std::string::npos) << piped.out;
+  // `script` gives xra a terminal of its own; the command goes through a file to keep the
+  // quoting simple.
+  const std::string runner = in_.File("run.sh");
+  WriteFileOrDie(runner, Bytes(XraCommand(args) + "\n"));
+  XraRun onTerminal = Shell("script -qec " + Quote("sh " + runner) + " /dev/null");
+  ASSERT_EQ(onTerminal.status, 0) << onTerminal.out;
+  EXPECT_NE(onTerminal.out.find("compressing 100%"), std::string::npos) << onTerminal.out;
+}
+
+TEST_F(XraCreate, EncodeIsUndoneByDecode) {
+  std::vector<uint8_t> content = Bytes(std::string(3000, 'a') + "tail");
+  const std::vector<uint8_t> noise = Noise(5000, 2);
+  content.insert(content.end(), noise.begin(), noise.end());
+  const std::string in = Make("in.bin", content);
+  for (const char* level : {"fast", "default", "max"}) {
+    const std::string stream = out_.File(std::string("s-") + level);
+    const std::string back = out_.File(std::string("b-") + level);
+    ASSERT_EQ(Xra("encode " + Quote(in) + " " + Quote(stream) + " --level " + level).status, 0);
+    EXPECT_LT(fs::file_size(stream), content.size()) << level;
+    ASSERT_EQ(Xra("decode " + Quote(stream) + " " + Quote(back) + " --size " +
+                  std::to_string(content.size()))
+                  .status,
+              0);
+    EXPECT_EQ(ReadFileOrDie(back), content) << level;
+  }
+}
+
+TEST_F(XraCreate, UsageErrorsGiveTwo) {
+  const std::string file = Make("A.DAT", Bytes("a"));
+  const std::string pkg = out_.File("p.xra");
+  for (const std::string& args :
+       {std::string("create"), "create " + Quote(pkg),
+        "create " + Quote(pkg) + " --bogus " + Quote(file), "create " + Quote(pkg) + " --level",
+        "create " + Quote(pkg) + " --level huge " + Quote(file), std::string("encode"),
+        "encode " + Quote(file), "encode " + Quote(file) + " x --level 9"}) {
+    EXPECT_EQ(Xra(args).status, 2) << args;
+  }
+  EXPECT_FALSE(fs::exists(pkg));
+  for (const char* command : {"create", "encode"}) {
+    XraRun r = Xra(std::string(command) + " --help");
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.out.rfind("usage: xra " + std::string(command), 0), 0u) << command;
+  }
+}
+
+}  // namespace

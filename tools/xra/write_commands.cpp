@@ -1,0 +1,290 @@
+// xra create and encode.
+#include <inttypes.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define XRA_ISATTY _isatty
+#define XRA_FILENO _fileno
+#else
+#include <unistd.h>
+#define XRA_ISATTY isatty
+#define XRA_FILENO fileno
+#endif
+
+#include "package/encoder.h"
+#include "package/package.h"
+#include "package/wholefile.h"
+#include "package/writer.h"
+#include "platform/platform.h"
+#include "tools/xra/xra.h"
+
+namespace {
+
+// Below this much input a run is over before a progress line would help.
+constexpr uint64_t kProgressThreshold = 4u << 20;
+
+const char kCreateHelp[] =
+    "usage: xra create PACKAGE [--level fast|default|max] [--store] [--stored-directory] FILE...\n"
+    "\n"
+    "Builds PACKAGE from the FILEs, one member per file in the order given, each with its\n"
+    "file's last-write time. A member is named by the last component of its FILE; the name is\n"
+    "converted from the terminal's encoding to code page 932, which is what the package stores\n"
+    "and what the updater matches. A member is stored compressed unless compressing does not\n"
+    "make it smaller, and then it is stored as it is.\n"
+    "\n"
+    "  --level fast|default|max  how hard to compress (default: default). max finds the\n"
+    "                            smallest stream the format allows and is the slowest\n"
+    "  --store                   store every member as it is\n"
+    "  --stored-directory        store the directory as it is; otherwise it is compressed,\n"
+    "                            unless compressing does not make it smaller\n"
+    "\n"
+    "Refuses, naming the file and writing nothing: a name longer than 14 bytes in code page\n"
+    "932 (a Japanese character counts two), a name that is not a plain file name (empty, '.'\n"
+    "or '..', or holding '/', '\\', ':' or a control character) or has no form in code page\n"
+    "932, two names that are equal without regard to case, a file that cannot be read, and a\n"
+    "file or package of 4 GiB or more. The package is written whole and then put in place, so\n"
+    "a failed run leaves an existing PACKAGE as it was.\n";
+
+const char kEncodeHelp[] =
+    "usage: xra encode IN OUT [--level fast|default|max]\n"
+    "\n"
+    "Compresses the file IN into one raw stream (the format of a compressed member) in the\n"
+    "file OUT; 'xra decode' expands it again. The level is as for 'xra create'. OUT is written\n"
+    "whole and then put in place.\n";
+
+// A function, not an expression, so that a 32-bit build does not warn that it cannot fail.
+bool Fits32(uint64_t value) { return value <= 0xFFFFFFFFull; }
+
+bool ParseLevel(const char* text, int* level) {
+  if (strcmp(text, "fast") == 0) {
+    *level = EncodeFast;
+  } else if (strcmp(text, "default") == 0) {
+    *level = EncodeDefault;
+  } else if (strcmp(text, "max") == 0) {
+    *level = EncodeMax;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// A line on stderr that rewrites itself, shown only when stderr is a terminal and there is
+// enough input for the wait to be noticed.
+struct ProgressLine {
+  bool shown = false;
+  uint64_t total = 0;
+  uint64_t before = 0;  // input bytes of the members already done
+
+  void Start(uint64_t totalBytes) {
+    total = totalBytes;
+    shown = totalBytes >= kProgressThreshold && XRA_ISATTY(XRA_FILENO(stderr));
+  }
+  void Show(uint64_t done) const {
+    if (!shown) return;
+    fprintf(stderr, "\rxra: compressing %3u%% (%" PRIu64 " of %" PRIu64 " MB)",
+            static_cast<unsigned>(done * 100 / total), done >> 20, total >> 20);
+    fflush(stderr);
+  }
+  void End() const {
+    // Spaces rather than an erase sequence, which not every Windows console knows.
+    if (shown) fprintf(stderr, "\r%50s\r", "");
+  }
+  static void Report(void* context, uint32_t bytesDone) {
+    const ProgressLine* line = static_cast<const ProgressLine*>(context);
+    line->Show(line->before + bytesDone);
+  }
+};
+
+// A file's bytes and last-write time, read through the platform layer. Says what is wrong and
+// returns false when the file cannot be read whole.
+bool ReadMemberFile(const std::string& path, std::vector<uint8_t>* content, uint64_t* time) {
+  PlatFile file = PlatOpenRead(path.c_str());
+  if (file == nullptr) {
+    Fail("%s: cannot open the file", path.c_str());
+    return false;
+  }
+  bool ok = false;
+  uint32_t size = 0;
+  if (!PlatFileSize(file, &size)) {
+    Fail("%s: cannot take its size; a file of 4 GiB or more does not fit a package", path.c_str());
+  } else if (!PlatGetFileTimes(file, nullptr, nullptr, time)) {
+    Fail("%s: cannot read its last-write time", path.c_str());
+  } else {
+    content->resize(size);
+    uint32_t have = 0;
+    ok = true;
+    while (have < size) {
+      uint32_t done = 0;
+      if (!PlatReadFile(file, content->data() + have, size - have, &done) || done == 0) {
+        Fail("%s: cannot read the file", path.c_str());
+        ok = false;
+        break;
+      }
+      have += done;
+    }
+  }
+  PlatCloseFile(file);
+  return ok;
+}
+
+// Compresses `content` at `level` into `stream`; false when the stream is no smaller.
+bool CompressSmaller(const std::vector<uint8_t>& content, int level, ProgressLine* progress,
+                     std::vector<uint8_t>* stream) {
+  EncodeProgress report{&ProgressLine::Report, progress};
+  EncodeBlock(content.data(), static_cast<uint32_t>(content.size()), level, stream, &report);
+  return stream->size() < content.size();
+}
+
+}  // namespace
+
+int CommandCreate(int argc, char** argv) {
+  const char* packagePath = nullptr;
+  std::vector<std::string> files;
+  int level = EncodeDefault;
+  bool store = false, storedDirectory = false, options = true;
+  for (int i = 1; i < argc; i++) {
+    const char* a = argv[i];
+    if (options && IsHelp(a)) {
+      fputs(kCreateHelp, stdout);
+      return kExitOk;
+    } else if (options && strcmp(a, "--") == 0) {
+      options = false;
+    } else if (options && strcmp(a, "--level") == 0) {
+      if (i + 1 >= argc) return UsageError("create", "--level needs fast, default or max");
+      if (!ParseLevel(argv[++i], &level)) {
+        return UsageError("create", "unknown level '%s': use fast, default or max", argv[i]);
+      }
+    } else if (options && strcmp(a, "--store") == 0) {
+      store = true;
+    } else if (options && strcmp(a, "--stored-directory") == 0) {
+      storedDirectory = true;
+    } else if (options && a[0] == '-' && a[1] != '\0') {
+      return UsageError("create", "unknown option '%s'", a);
+    } else if (packagePath == nullptr) {
+      packagePath = a;
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (packagePath == nullptr) return UsageError("create", "no package given");
+  if (files.empty()) return UsageError("create", "no files given");
+
+  // Every name is checked before any file is read, and everything is read and compressed
+  // before anything is written.
+  std::vector<PackageMemberInput> members(files.size());
+  for (size_t i = 0; i < files.size(); i++) {
+    const std::string native = LastPathComponent(files[i]);
+    std::string name;
+    if (!NameToPackage(native, &name)) {
+      Fail("%s: the name '%s' has no form in code page 932", files[i].c_str(), native.c_str());
+      return kExitData;
+    }
+    if (const char* problem = PlainNameProblem(name)) {
+      Fail("%s: refusing the member name '%s': %s", files[i].c_str(), native.c_str(), problem);
+      return kExitData;
+    }
+    if (name.size() > kMemberNameMax) {
+      // Fail checks its format as the Windows C library's printf, which knows no %zu.
+      Fail("%s: the name '%s' takes %u bytes in code page 932; a member name holds at most %u",
+           files[i].c_str(), native.c_str(), static_cast<unsigned>(name.size()),
+           static_cast<unsigned>(kMemberNameMax));
+      return kExitData;
+    }
+    for (size_t j = 0; j < i; j++) {
+      if (PlatCompareNoCase(members[j].entry.name, name.c_str()) == 0) {
+        Fail("%s: the name '%s' equals that of %s without regard to case", files[i].c_str(),
+             native.c_str(), files[j].c_str());
+        return kExitData;
+      }
+    }
+    memcpy(members[i].entry.name, name.c_str(), name.size() + 1);
+  }
+
+  std::vector<std::vector<uint8_t>> contents(files.size());
+  uint64_t total = 0;
+  for (size_t i = 0; i < files.size(); i++) {
+    if (!ReadMemberFile(files[i], &contents[i], &members[i].entry.time)) return kExitData;
+    total += contents[i].size();
+  }
+
+  ProgressLine progress;
+  progress.Start(total);
+  for (size_t i = 0; i < files.size(); i++) {
+    PackageMemberInput& m = members[i];
+    m.entry.size = static_cast<uint32_t>(contents[i].size());
+    m.entry.flags = 0;
+    if (!store && CompressSmaller(contents[i], level, &progress, &m.stored)) {
+      m.entry.flags = kEntryCompressed;
+    } else {
+      m.stored.swap(contents[i]);
+    }
+    contents[i].clear();
+    contents[i].shrink_to_fit();
+    progress.before += m.entry.size;
+  }
+  progress.End();
+
+  std::vector<uint8_t> directory = EncodeDirectory(members);
+  bool directoryCompressed = false;
+  if (!storedDirectory) {
+    std::vector<uint8_t> stream;
+    ProgressLine quiet;
+    if (CompressSmaller(directory, level, &quiet, &stream)) {
+      directory.swap(stream);
+      directoryCompressed = true;
+    }
+  }
+  std::vector<uint8_t> image;
+  if (!AssemblePackage(members, directory, directoryCompressed, &image)) {
+    Fail("%s: the package would be 4 GiB or larger", packagePath);
+    return kExitData;
+  }
+  if (!WriteWholeFile(packagePath, image.data(), static_cast<uint32_t>(image.size()), nullptr)) {
+    Fail("%s: cannot write the file", packagePath);
+    return kExitData;
+  }
+  printf("%s: %zu member%s, %" PRIu64 " bytes in %zu\n", packagePath, members.size(),
+         members.size() == 1 ? "" : "s", total, image.size());
+  return kExitOk;
+}
+
+int CommandEncode(int argc, char** argv) {
+  std::vector<const char*> paths;
+  int level = EncodeDefault;
+  for (int i = 1; i < argc; i++) {
+    if (IsHelp(argv[i])) {
+      fputs(kEncodeHelp, stdout);
+      return kExitOk;
+    } else if (strcmp(argv[i], "--level") == 0) {
+      if (i + 1 >= argc) return UsageError("encode", "--level needs fast, default or max");
+      if (!ParseLevel(argv[++i], &level)) {
+        return UsageError("encode", "unknown level '%s': use fast, default or max", argv[i]);
+      }
+    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      return UsageError("encode", "unknown option '%s'", argv[i]);
+    } else {
+      paths.push_back(argv[i]);
+    }
+  }
+  if (paths.size() != 2) return UsageError("encode", "needs IN and OUT");
+  std::vector<uint8_t> content;
+  uint64_t time = 0;
+  if (!ReadMemberFile(paths[0], &content, &time)) return kExitData;
+  ProgressLine progress;
+  progress.Start(content.size());
+  std::vector<uint8_t> stream;
+  EncodeProgress report{&ProgressLine::Report, &progress};
+  EncodeBlock(content.data(), static_cast<uint32_t>(content.size()), level, &stream, &report);
+  progress.End();
+  if (!Fits32(stream.size()) ||
+      !WriteWholeFile(paths[1], stream.data(), static_cast<uint32_t>(stream.size()), nullptr)) {
+    Fail("%s: cannot write the file", paths[1]);
+    return kExitData;
+  }
+  return kExitOk;
+}
