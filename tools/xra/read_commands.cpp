@@ -51,6 +51,14 @@ bool LoadWhole(const std::string& path, LoadedPackage* package) {
 
 std::string EntryName(const PackageEntry& entry) { return std::string(entry.name); }
 
+// The name for a table column of `width` cells. A terminal shows a double-byte character of code
+// page 932 in two cells and a single byte in one, so the stored name's length in bytes is its
+// width whatever encoding the terminal uses.
+std::string PaddedName(const PackageEntry& entry, size_t width) {
+  const size_t cells = strlen(entry.name);
+  return NameFromPackage(EntryName(entry)) + std::string(cells < width ? width - cells : 0, ' ');
+}
+
 const char* MethodName(const PackageEntry& entry) {
   return (entry.flags & kEntryCompressed) ? "compressed" : "stored";
 }
@@ -170,7 +178,7 @@ int CommandList(int argc, char** argv) {
       printf("%s\t%" PRIu32 "\t%" PRIu32 "\t%s\t%s\n", name.c_str(), e.size, e.storedSize,
              MethodName(e), time.c_str());
     } else {
-      printf("%-16s %12" PRIu32 " %12" PRIu32 "  %-10s  %.10s %.8s\n", name.c_str(), e.size,
+      printf("%s %12" PRIu32 " %12" PRIu32 "  %-10s  %.10s %.8s\n", PaddedName(e, 16).c_str(), e.size,
              e.storedSize, MethodName(e), time.c_str(), time.c_str() + 11);
     }
     totalSize += e.size;
@@ -288,7 +296,7 @@ int CommandTest(int argc, char** argv) {
     std::vector<uint8_t> content;
     const std::string name = NameFromPackage(EntryName(package.entry(i)));
     if (Expand(path, package, i, &content)) {
-      printf("ok      %-16s %12zu bytes\n", name.c_str(), content.size());
+      printf("ok      %s %12zu bytes\n", PaddedName(package.entry(i), 16).c_str(), content.size());
     } else {
       printf("FAILED  %s\n", name.c_str());
       failed++;
