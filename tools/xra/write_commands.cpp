@@ -6,16 +6,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#define XRA_ISATTY _isatty
-#define XRA_FILENO _fileno
-#else
-#include <unistd.h>
-#define XRA_ISATTY isatty
-#define XRA_FILENO fileno
-#endif
-
 #include "package/encoder.h"
 #include "package/package.h"
 #include "package/wholefile.h"
@@ -82,7 +72,7 @@ struct ProgressLine {
 
   void Start(uint64_t totalBytes) {
     total = totalBytes;
-    shown = totalBytes >= kProgressThreshold && XRA_ISATTY(XRA_FILENO(stderr));
+    shown = totalBytes >= kProgressThreshold && StderrIsTerminal();
   }
   void Show(uint64_t done) const {
     if (!shown) return;

@@ -45,6 +45,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // The last component of a path in the locale's encoding: what follows its last separator
 // ('/' on Linux; '/', '\\' or a drive's colon on Windows), "" when it ends in one.
 std::string LastPathComponent(const std::string& path);
+// Whether standard error is a terminal, where a progress line helps.
+bool StderrIsTerminal();
 // Sets up the locale's encoding for the name conversions; called once at start.
 void InitNames();
 

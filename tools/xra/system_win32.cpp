@@ -1,5 +1,8 @@
-// Name conversion on Windows: the ANSI code page, in which the program receives its arguments and
-// names its files, to and from code page 932 (the same bytes where the ANSI code page is 932).
+// What xra needs of Windows: whether stderr is a console, and name conversion between the ANSI
+// code page, in which the program receives its arguments and names its files, and code page 932
+// (the same bytes where the ANSI code page is 932).
+#include <io.h>
+#include <stdio.h>
 #include <windows.h>
 
 #include <string>
@@ -56,3 +59,5 @@ std::string LastPathComponent(const std::string& path) {
   }
   return path.substr(start);
 }
+
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

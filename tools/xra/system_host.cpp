@@ -1,9 +1,12 @@
-// Name conversion on Linux: the locale's encoding (taken as UTF-8 in the plain C locale, as
-// terminals are today) to and from code page 932, through iconv.
+// What xra needs of Linux: whether stderr is a terminal, and name conversion between the
+// locale's encoding (taken as UTF-8 in the plain C locale, as terminals are today) and code page
+// 932, through iconv.
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -66,3 +69,5 @@ std::string LastPathComponent(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
