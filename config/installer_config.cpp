@@ -29,13 +29,8 @@ void ReportListError(const char* key) {
 
 // Installer sizes: an optional sign (a minus negates modulo 2^64), then digits; no digits give 0.
 uint64_t ParseUint64(const char* text) {
-  const char* p = text;
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) p++;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    p++;
-  }
+  bool negative;
+  const char* p = SkipToDigits(text, &negative);
   uint64_t n = 0;
   for (; *p >= '0' && *p <= '9'; p++) n = n * 10 + static_cast<uint64_t>(*p - '0');
   return negative ? 0 - n : n;

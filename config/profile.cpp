@@ -77,14 +77,17 @@ int ReadProfileKey(const char* section, const char* key, char* out, uint32_t siz
   return ReadKey(section, key, out, size, file, section);
 }
 
-int32_t ParseInt32(const char* text) {
+const char* SkipToDigits(const char* text, bool* negative) {
   const char* p = text;
   while (*p == ' ' || (*p >= '\t' && *p <= '\r')) p++;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    p++;
-  }
+  *negative = *p == '-';
+  if (*p == '+' || *p == '-') p++;
+  return p;
+}
+
+int32_t ParseInt32(const char* text) {
+  bool negative;
+  const char* p = SkipToDigits(text, &negative);
   // Counted past the limit no further than one step, so it never overflows.
   const int64_t limit = negative ? 2147483648LL : 2147483647LL;
   int64_t n = 0;

@@ -53,6 +53,9 @@ int ReadSetupNumberText(const char* key, char* out);
 // then decimal digits up to the first other byte; no digits give 0, and a number outside the
 // 32-bit signed range gives 2147483647 or -2147483648.
 int32_t ParseInt32(const char* text);
+// The start of a number's digits after its leading white space and optional sign; `negative` says
+// whether the sign was a minus.
+const char* SkipToDigits(const char* text, bool* negative);
 
 // Puts SetupIniPath, QuietMissingKeys and CurrentDiskNumber back to their state at process start
 // (for tests, which run many loads in one process).

@@ -12,38 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct XraRun {
-  int status;
-  std::string out;
-};
-
-// Runs a shell command; stderr is folded into the output.
-XraRun Shell(const std::string& command) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  XraRun run{-1, ""};
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// The command line of xra in a UTF-8 locale with the arguments (already quoted for the shell).
-std::string XraCommand(const std::string& args) {
-  return "LC_ALL=C.UTF-8 " + std::string(XRA_PATH) + " " + args;
-}
-
-XraRun Xra(const std::string& args) { return Shell(XraCommand(args)); }
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;

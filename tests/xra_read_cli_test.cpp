@@ -8,30 +8,10 @@
 #include <string>
 
 #include "tests/bit_writer.h"
+#include "tests/cli_runner.h"
 #include "tests/test_support.h"
 
 namespace {
-
-struct XraRun {
-  int status;
-  std::string out;
-};
-
-// Runs xra with the arguments (already quoted for the shell); stderr is folded into the output.
-XraRun Xra(const std::string& args) {
-  const std::string command = std::string(XRA_PATH) + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  XraRun run{-1, ""};
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // 2022-06-18T04:26:40Z and one tick less than a second after it.
 constexpr uint64_t kTime1 = 133000000000000000ull;
