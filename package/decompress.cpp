@@ -6,6 +6,7 @@
 // give exactly the byte-by-byte result of the format's copy semantics, and both check every
 // copy's distance against the output so far.
 #include "package/decompress.h"
+#include "package/le.h"
 
 #include <string.h>
 
@@ -19,11 +20,6 @@ constexpr uint32_t kFastInputMargin = 48;
 // then up to 288 for a copy of the longest length, 282, in 16-byte moves.
 constexpr uint32_t kCopyWriteMax = 288;
 constexpr uint32_t kFastOutputMargin = 31 + kCopyWriteMax + 1;
-
-inline uint32_t Load32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 struct Cursor {
   uint8_t* const outStart;
