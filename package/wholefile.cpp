@@ -23,13 +23,19 @@ uint32_t FolderLength(const char* path) {
   return folder;
 }
 
-// A name for a new temporary file in the folder of `path`, or 0 when none fits.
+constexpr uint32_t kTemporaryNameLength = 12;  // "~xra" + 4 hex digits + ".tmp"
+
+// Whether a temporary name fits beside `path` within the system's path limit.
+bool TemporaryNameFits(const char* path) {
+  return FolderLength(path) + kTemporaryNameLength + 1 <= kPathSize;
+}
+
+// A name for a new temporary file in the folder of `path`, or 0 when none is free.
 int MakeTemporaryName(const char* path, char out[kPathSize]) {
   static uint32_t counter = 0;
   static const char kHex[] = "0123456789ABCDEF";
   const uint32_t folder = FolderLength(path);
-  const uint32_t nameLength = 12;  // "~xra" + 4 hex digits + ".tmp"
-  if (folder + nameLength + 1 > kPathSize) return 0;
+  if (!TemporaryNameFits(path)) return 0;
   for (int attempt = 0; attempt < 64; attempt++) {
     const uint32_t n = counter++;
     memcpy(out, path, folder);
@@ -37,6 +43,7 @@ int MakeTemporaryName(const char* path, char out[kPathSize]) {
     memcpy(p, "~xra", 4);
     for (int k = 0; k < 4; k++) p[4 + k] = kHex[(n >> (12 - 4 * k)) & 0xF];
     memcpy(p + 8, ".tmp", 5);
+    static_assert(kTemporaryNameLength == 4 + 4 + 4, "the name's parts");
     if (PlatGetFileAttributes(out) == PlatAttrInvalid) return 1;
   }
   return 0;
@@ -68,7 +75,22 @@ void* ReadWholeFile(const char* path, uint32_t* size) {
   return block;
 }
 
+namespace {
+
+// Creates or empties the file and writes it where it stands.
+int WriteInPlace(const char* path, const void* data, uint32_t count, const uint64_t* time) {
+  PlatFile file = PlatCreateWrite(path);
+  if (file == nullptr) return 0;
+  int ok = WriteAll(file, data, count);
+  if (ok && time != nullptr) ok = PlatSetFileTimes(file, time, time, time);
+  PlatCloseFile(file);
+  return ok;
+}
+
+}  // namespace
+
 int WriteWholeFile(const char* path, const void* data, uint32_t count, const uint64_t* time) {
+  if (!TemporaryNameFits(path)) return WriteInPlace(path, data, count, time);
   char temporary[kPathSize];
   if (!MakeTemporaryName(path, temporary)) return 0;
 

@@ -3,6 +3,9 @@
 #include "package/extract.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
 
 #include "package/wholefile.h"
 #include "platform/box_recorder.h"
@@ -122,6 +125,34 @@ TEST_F(Extract, DirectoryAtTheDestinationFailsSilently) {
 
 TEST_F(Extract, MissingFolderFailsSilently) {
   EXPECT_EQ(ExtractMember("GAME.ARC", dir_.File("no-such-folder/GAME.ARC").c_str(), 0), 0);
+  EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+// The longest destinations a path may name: their folder is too long for a temporary name beside
+// the file, and they are written all the same, with the member's times.
+TEST_F(Extract, DestinationsOf258And259BytesAreWritten) {
+  const std::string separator = dir_.File("x").substr(dir_.path().size(), 1);
+  for (size_t total : {258u, 259u}) {
+    SCOPED_TRACE(total);
+    std::string folder = dir_.path() + separator + "d" + std::to_string(total);
+    const size_t wanted = total - separator.size() - strlen("GAME.ARC");  // the folder's length
+    ASSERT_LT(folder.size() + 2, wanted);
+    ASSERT_EQ(PlatCreateDirectory(folder.c_str()), 1);
+    while (folder.size() < wanted) {
+      const size_t room = wanted - folder.size() - 1;  // after the separator
+      folder += separator + std::string(std::min<size_t>(room, 120), 'f');
+      // A folder name of one byte would be needed to end exactly; make the last one longer.
+      if (wanted - folder.size() == 1) folder += "g";
+      ASSERT_EQ(PlatCreateDirectory(folder.c_str()), 1) << folder.size();
+    }
+    const std::string out = folder + separator + "GAME.ARC";
+    ASSERT_EQ(out.size(), total);
+    EXPECT_EQ(ExtractMember("GAME.ARC", out.c_str(), 0), 1);
+    EXPECT_EQ(ReadFileOrDie(out), Bytes("new game data"));
+    const Times t = TimesOf(out);
+    EXPECT_EQ(t.write, kMemberTime + 7);
+    EXPECT_EQ(t.creation, kMemberTime + 7);
+  }
   EXPECT_TRUE(RecordedBoxes().empty());
 }
 
