@@ -129,6 +129,73 @@ TEST_F(XraCreate, PackagesReadBackWithTheirNamesSizesAndTimes) {
   }
 }
 
+// --time replaces every member's file time, so that packages built from fresh checkouts agree
+// byte for byte; a time that is not exactly YYYY-MM-DDTHH:MM:SSZ, or not a real one, is wrong
+// usage.
+TEST_F(XraCreate, TimeOptionGivesEveryMemberThatTime) {
+  const std::string a = Make("UPDATE.INI", Bytes("[SETUP]\r\n"));
+  const std::string b = Make(u8"読んでね.TXT", Bytes(std::string(2000, 'b')));
+  SetWriteTime(a, 1557126489, 123456700);
+  SetWriteTime(b, 981173106, 0);
+  const struct {
+    const char* time;
+    const char* listed;
+  } kTimes[] = {
+      {"2026-12-01T00:00:00Z", "2026-12-01T00:00:00.0000000Z"},
+      {"2024-02-29T23:59:59Z", "2024-02-29T23:59:59.0000000Z"},  // a leap day
+      {"2000-02-29T12:34:56Z", "2000-02-29T12:34:56.0000000Z"},  // leap though a century
+      {"1601-01-01T00:00:00Z", "1601-01-01T00:00:00.0000000Z"},  // file time zero
+      {"9999-12-31T23:59:59Z", "9999-12-31T23:59:59.0000000Z"},
+  };
+  std::vector<uint8_t> first;
+  for (const auto& t : kTimes) {
+    SCOPED_TRACE(t.time);
+    const std::string pkg = out_.File("p.xra");
+    XraRun r = Xra("create " + Quote(pkg) + " --time " + t.time + " " + Quote(a) + " " + Quote(b));
+    ASSERT_EQ(r.status, 0) << r.out;
+    r = Xra("list --tsv " + Quote(pkg));
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::stringstream lines(r.out);
+    std::string line;
+    int members = 0;
+    while (std::getline(lines, line)) {
+      const std::vector<std::string> f = Fields(line);
+      ASSERT_EQ(f.size(), 5u) << line;
+      EXPECT_EQ(f[4], t.listed) << line;
+      members++;
+    }
+    EXPECT_EQ(members, 2) << r.out;
+    if (first.empty()) first = ReadFileOrDie(pkg);
+  }
+  // The files' own times do not matter any more.
+  SetWriteTime(a, 1700000000, 5);
+  SetWriteTime(b, 1700000001, 0);
+  const std::string again = out_.File("again.xra");
+  ASSERT_EQ(
+      Xra("create " + Quote(again) + " --time " + kTimes[0].time + " " + Quote(a) + " " + Quote(b))
+          .status,
+      0);
+  EXPECT_EQ(ReadFileOrDie(again), first);
+
+  for (const char* bad :
+       {"2026-12-01", "2026-12-01T00:00:00", "2026-12-01T00:00:00.5Z", "2026-12-01 00:00:00Z",
+        "2026-12-01T00:00:00+09:00", "2026-13-01T00:00:00Z", "2026-00-10T00:00:00Z",
+        "2026-02-29T00:00:00Z", "1900-02-29T00:00:00Z", "2026-04-31T00:00:00Z",
+        "2026-12-00T00:00:00Z", "2026-12-01T24:00:00Z", "2026-12-01T00:60:00Z",
+        "2026-12-01T00:00:60Z", "1600-12-31T23:59:59Z", "２０２６-12-01T00:00:00Z",
+        "2026-12-01T00:00:00ZZ", "-026-12-01T00:00:00Z"}) {
+    const std::string pkg = out_.File("bad.xra");
+    XraRun r = Xra("create " + Quote(pkg) + " --time " + Quote(bad) + " " + Quote(a));
+    EXPECT_EQ(r.status, 2) << bad << ": " << r.out;
+    EXPECT_NE(r.out.find("--time '" + std::string(bad) + "' is not a UTC time"), std::string::npos)
+        << r.out;
+    EXPECT_FALSE(fs::exists(pkg)) << bad;
+  }
+  XraRun r = Xra("create " + Quote(out_.File("bad.xra")) + " " + Quote(a) + " --time");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("--time needs a time"), std::string::npos) << r.out;
+}
+
 TEST_F(XraCreate, StoreOptionsStoreMembersAndDirectory) {
   const std::string file = Make("UPDATE.INI", std::vector<uint8_t>(5000, 'x'));
   const std::string pkg = out_.File("p.xra");

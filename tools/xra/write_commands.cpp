@@ -19,7 +19,8 @@ namespace {
 constexpr uint64_t kProgressThreshold = 4u << 20;
 
 const char kCreateHelp[] =
-    "usage: xra create PACKAGE [--level fast|default|max] [--store] [--stored-directory] FILE...\n"
+    "usage: xra create PACKAGE [--level fast|default|max] [--store] [--stored-directory]\n"
+    "                  [--time YYYY-MM-DDTHH:MM:SSZ] FILE...\n"
     "\n"
     "Builds PACKAGE from the FILEs, one member per file in the order given, each with its\n"
     "file's last-write time. A member is named by the last component of its FILE; the name is\n"
@@ -32,6 +33,10 @@ const char kCreateHelp[] =
     "  --store                   store every member as it is\n"
     "  --stored-directory        store the directory as it is; otherwise it is compressed,\n"
     "                            unless compressing does not make it smaller\n"
+    "  --time YYYY-MM-DDTHH:MM:SSZ\n"
+    "                            give every member this last-write time (UTC, from 1601 on)\n"
+    "                            instead of its file's, so that the same files make the same\n"
+    "                            package whatever their files' times\n"
     "\n"
     "Refuses, naming the file and writing nothing: a name longer than 14 bytes in code page\n"
     "932 (a Japanese character counts two), a name that is not a plain file name (empty, '.'\n"
@@ -60,6 +65,41 @@ bool ParseLevel(const char* text, int* level) {
   } else {
     return false;
   }
+  return true;
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", a UTC time from 1601 on, as a Windows file time (100 ns ticks since
+// 1601-01-01). Exactly that form: no fraction, no offset, every field in its calendar range.
+bool ParseMemberTime(const char* text, uint64_t* ticks) {
+  static const char kForm[] = "dddd-dd-ddTdd:dd:ddZ";
+  for (size_t i = 0; i < sizeof kForm; i++) {
+    // The terminating zero is compared too: a longer text fails on it, a shorter one on its own
+    // end, before anything past that end is read.
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kForm[i] == 'd' ? !digit : text[i] != kForm[i]) return false;
+  }
+  auto field = [text](int at, int width) {
+    uint32_t value = 0;
+    for (int i = 0; i < width; i++) value = value * 10 + static_cast<uint32_t>(text[at + i] - '0');
+    return value;
+  };
+  const uint32_t year = field(0, 4), month = field(5, 2), day = field(8, 2);
+  const uint32_t hour = field(11, 2), minute = field(14, 2), second = field(17, 2);
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  static const uint32_t kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1601 || month < 1 || month > 12 || day < 1 ||
+      day > kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0) || hour > 23 || minute > 59 ||
+      second > 59) {
+    return false;
+  }
+  // Whole years since 1601, then the months of this one: 1601 starts a 400-year cycle, so the
+  // leap days before `year` are counted from it directly.
+  const uint64_t years = year - 1601;
+  uint64_t days = years * 365 + years / 4 - years / 100 + years / 400;
+  for (uint32_t m = 1; m < month; m++) days += kMonthDays[m - 1] + (m == 2 && leap ? 1 : 0);
+  days += day - 1;
+  *ticks = ((days * 24 + hour) * 60 + minute) * 60 + second;
+  *ticks *= 10000000u;
   return true;
 }
 
@@ -136,7 +176,8 @@ int CommandCreate(int argc, char** argv) {
   const char* packagePath = nullptr;
   std::vector<std::string> files;
   int level = EncodeDefault;
-  bool store = false, storedDirectory = false, options = true;
+  bool store = false, storedDirectory = false, options = true, fixedTime = false;
+  uint64_t memberTime = 0;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
     if (options && IsHelp(a)) {
@@ -149,6 +190,15 @@ int CommandCreate(int argc, char** argv) {
       if (!ParseLevel(argv[++i], &level)) {
         return UsageError("create", "unknown level '%s': use fast, default or max", argv[i]);
       }
+    } else if (options && strcmp(a, "--time") == 0) {
+      if (i + 1 >= argc) return UsageError("create", "--time needs a time YYYY-MM-DDTHH:MM:SSZ");
+      if (!ParseMemberTime(argv[++i], &memberTime)) {
+        return UsageError("create",
+                          "--time '%s' is not a UTC time YYYY-MM-DDTHH:MM:SSZ from 1601 on "
+                          "(e.g. 2026-12-01T00:00:00Z)",
+                          argv[i]);
+      }
+      fixedTime = true;
     } else if (options && strcmp(a, "--store") == 0) {
       store = true;
     } else if (options && strcmp(a, "--stored-directory") == 0) {
@@ -199,6 +249,7 @@ int CommandCreate(int argc, char** argv) {
   uint64_t total = 0;
   for (size_t i = 0; i < files.size(); i++) {
     if (!ReadMemberFile(files[i], &contents[i], &members[i].entry.time)) return kExitData;
+    if (fixedTime) members[i].entry.time = memberTime;
     total += contents[i].size();
   }
 
