@@ -22,7 +22,7 @@ void ClearRecordedBoxes() {
   Answers().clear();
 }
 
-int32_t PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint32_t style) {
+int32_t RecordBox(PlatWindow owner, const char* text, const char* caption, uint32_t style) {
   Boxes().push_back(RecordedBox{owner, text ? text : "", caption ? caption : "", style});
   if (!Answers().empty()) {
     const int32_t answer = Answers().front();

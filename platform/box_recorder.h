@@ -27,4 +27,7 @@ const std::vector<RecordedBox>& RecordedBoxes();
 // Forgets the recorded boxes and the answers not yet used.
 void ClearRecordedBoxes();
 
+// Records one box and returns its answer: what PlatMessageBox does in a test program.
+int32_t RecordBox(PlatWindow owner, const char* text, const char* caption, uint32_t style);
+
 #endif

@@ -3,8 +3,9 @@
 // Contract: every call takes and returns fixed-width values, NUL-terminated byte strings
 // (code page 932 on Windows, raw bytes on the host stand-in) and opaque handles. Results follow
 // the system's convention: 1 (or a handle, or a block) for success, 0 (or none) for failure,
-// unless a call says otherwise. Nothing here shows anything to the user except PlatMessageBox,
-// and nothing keeps state the caller can see between calls except open handles.
+// unless a call says otherwise. Nothing here shows anything to the user except the message box,
+// the modal dialog and its items, and the shell copy's progress window; nothing keeps state the
+// caller can see between calls except open handles and windows.
 //
 // Two backends implement it: platform/win32 with the real Windows calls, and platform/host, the
 // Linux stand-in used by the tests (its test controls are in platform/host/host_control.h).
@@ -18,6 +19,11 @@ typedef struct PlatFileRecord* PlatFile;
 typedef struct PlatWindowRecord* PlatWindow;
 typedef struct PlatLibraryRecord* PlatLibrary;
 typedef struct PlatProcRecord* PlatProc;
+typedef struct PlatModuleRecord* PlatModule;          // an executable's instance handle
+typedef struct PlatKeyRecord* PlatKey;                // an open registry key
+typedef struct PlatResourceRecord* PlatResource;      // a found resource (FindResourceA)
+typedef struct PlatResourceDataRecord* PlatResourceData;  // a loaded resource (LoadResource)
+typedef struct PlatCursorRecord* PlatCursor;
 
 // File attribute bits, with the values Windows gives them.
 enum : uint32_t {
@@ -117,7 +123,97 @@ enum : int32_t {
   PlatIdOk = 1,
   PlatIdCancel = 2,
 };
-// A modal message box (MessageBoxA); returns the answer.
+// A modal message box (MessageBoxA); returns the answer. It runs a message loop of its own, in
+// which the owner's messages are still delivered.
 int32_t PlatMessageBox(PlatWindow owner, const char* text, const char* caption, uint32_t style);
+
+// Top-level windows. Class names and titles match without regard to case. PlatFindDialogWindow
+// looks for a window of the system's dialog class (atom 0x8002, which message boxes share).
+PlatWindow PlatFindWindow(const char* className, const char* title);
+PlatWindow PlatFindDialogWindow(const char* title);
+enum : int32_t {
+  PlatSwShow = 5,
+};
+int PlatShowWindow(PlatWindow window, int32_t command);
+int PlatSetForegroundWindow(PlatWindow window);
+
+// The modal dialog. PlatDialogBox (DialogBoxParamA, no owner) creates the dialog of template
+// `templateId` from `module`'s resources, sends it WM_INITDIALOG with `param`, and runs its
+// message loop until PlatEndDialog; it returns the value given there, or -1 when the dialog
+// cannot be created. The procedure returns the 32-bit truth value that Windows expects of a
+// dialog procedure. Message parameters are widened to 64 bits, so no bit of either is lost on a
+// 64-bit system.
+enum : uint32_t {
+  PlatWmSetCursor = 0x0020,
+  PlatWmInitDialog = 0x0110,
+  PlatWmCommand = 0x0111,
+};
+typedef int32_t (*PlatDialogProc)(PlatWindow dialog, uint32_t message, uint64_t first,
+                                  int64_t second);
+int64_t PlatDialogBox(PlatModule module, uint32_t templateId, PlatDialogProc proc, int64_t param);
+// Ends the dialog with `result` once the message being handled returns.
+int PlatEndDialog(PlatWindow dialog, int64_t result);
+int PlatSetWindowText(PlatWindow window, const char* text);
+int PlatSetDlgItemText(PlatWindow dialog, int32_t id, const char* text);
+PlatWindow PlatGetDlgItem(PlatWindow dialog, int32_t id);
+int PlatEnableWindow(PlatWindow window, int32_t enable);
+// Returns the window that had the keyboard focus before, or none.
+PlatWindow PlatSetFocus(PlatWindow window);
+// The system's own cursors (LoadCursorA with no module).
+enum : uint32_t {
+  PlatIdcArrow = 0x7F00,
+  PlatIdcWait = 0x7F02,
+};
+PlatCursor PlatLoadSystemCursor(uint32_t id);
+// Returns the cursor shown before.
+PlatCursor PlatSetCursor(PlatCursor cursor);
+
+// ---- Shell -----------------------------------------------------------------------------------
+// SHFileOperationA with FO_COPY: `from` and `to` are lists of names, each name NUL-terminated and
+// the list ended by a second zero byte. `flags` are the FOF_ bits below. Returns the operation's
+// result (0 on success); `anyAborted` receives 1 when the user cancelled, else 0. It shows the
+// shell's progress window and runs a message loop of its own.
+enum : uint32_t {
+  PlatFofNoConfirmation = 0x0010,
+  PlatFofNoConfirmMkdir = 0x0200,
+  PlatFofNoErrorUi = 0x0400,
+};
+int32_t PlatShellCopy(PlatWindow owner, const char* from, const char* to, uint32_t flags,
+                      int32_t* anyAborted);
+
+// ---- Process ---------------------------------------------------------------------------------
+// CoInitialize(NULL): COM as a single-threaded apartment on the calling thread. No result.
+void PlatInitCom();
+// GetTempPathA: the temporary folder, ending in a backslash, in `out` (`size` bytes). Returns
+// its length without the terminator; 0 on failure; when `size` is too small, the size needed
+// (terminator included), with `out` not holding the path.
+uint32_t PlatGetTempPath(uint32_t size, char* out);
+// The module of the running executable (GetModuleHandleA(NULL)).
+PlatModule PlatOwnModule();
+
+// ---- Resources -------------------------------------------------------------------------------
+// FindResourceA with a numeric identifier and a type given by name, SizeofResource,
+// LoadResource, LockResource. The locked bytes stay valid as long as the module is loaded and
+// are never freed. Each returns none (or 0) on failure.
+PlatResource PlatFindResource(PlatModule module, uint32_t id, const char* type);
+uint32_t PlatSizeofResource(PlatModule module, PlatResource resource);
+PlatResourceData PlatLoadResource(PlatModule module, PlatResource resource);
+const void* PlatLockResource(PlatResourceData data);
+
+// ---- Registry (read only) --------------------------------------------------------------------
+// Unlike the rest of this interface, these return the Windows error code: 0 on success.
+enum : int32_t {
+  PlatErrorSuccess = 0,
+  PlatErrorFileNotFound = 2,
+  PlatErrorMoreData = 234,  // the value does not fit the buffer; `size` says how much it needs
+};
+constexpr uint32_t PlatKeyRead = 0x20019;  // KEY_READ
+// RegOpenKeyExA under HKEY_CURRENT_USER with options 0.
+int32_t PlatRegOpenCurrentUserKey(const char* path, uint32_t access, PlatKey* key);
+// RegQueryValueExA without the value type: copies the value's bytes into `data`, which has room
+// for *size bytes, and sets *size to the value's length. A string value is not guaranteed to end
+// in a zero byte within *size.
+int32_t PlatRegQueryValue(PlatKey key, const char* name, void* data, uint32_t* size);
+void PlatRegCloseKey(PlatKey key);
 
 #endif

@@ -64,7 +64,7 @@ std::string HostNativePath(const char* path) {
   if (rest.size() >= 2 && rest[1] == ':' &&
       ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'))) {
     const HostDrive* drive = HostDriveOf(path);
-    if (drive == nullptr) return "";
+    if (drive == nullptr || drive->folder.empty()) return "";
     out = drive->folder;
     rest = rest.substr(2);
     if (!rest.empty() && rest[0] != '\\' && rest[0] != '/') out += '/';
@@ -85,7 +85,11 @@ PlatFile PlatOpenRead(const char* path) {
     return nullptr;
   }
   PlatFile file = new (std::nothrow) PlatFileRecord{fd};
-  if (file == nullptr) close(fd);
+  if (file == nullptr) {
+    close(fd);
+  } else {
+    Host().openFiles++;
+  }
   return file;
 }
 
@@ -99,7 +103,11 @@ PlatFile PlatCreateWrite(const char* path) {
   if (fd < 0) return nullptr;
   if (!existed && fstat(fd, &st) == 0) Host().creationTimes[FileKey(st)] = NowTicks();
   PlatFile file = new (std::nothrow) PlatFileRecord{fd};
-  if (file == nullptr) close(fd);
+  if (file == nullptr) {
+    close(fd);
+  } else {
+    Host().openFiles++;
+  }
   return file;
 }
 
@@ -191,6 +199,7 @@ void PlatCloseFile(PlatFile file) {
   if (file == nullptr) return;
   close(file->fd);
   delete file;
+  Host().openFiles--;
 }
 
 uint32_t PlatGetFileAttributes(const char* path) {

@@ -39,6 +39,19 @@ void HostReset() {
   ClearRecordedBoxes();
 }
 
+int HostOpenFiles() { return Host().openFiles; }
+int HostLiveBlocks() { return Host().liveBlocks; }
+int HostOpenKeys() { return Host().openKeys; }
+int HostComInits() { return Host().comInits; }
+
+std::string HostLower(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
 void HostMapDrive(char letter, const std::string& folder, uint32_t driveType, uint64_t freeBytes,
                   uint64_t totalBytes) {
   HostDrive drive;
@@ -53,8 +66,13 @@ void HostSetFreeBytes(char letter, uint64_t freeBytes) {
   Host().drives[UpperLetter(letter)].freeBytes = freeBytes;
 }
 
+void HostSetDriveMedium(char letter, const std::string& folder) {
+  Host().drives[UpperLetter(letter)].folder = folder;
+}
+
 void HostSetFreeSpaceExAvailable(bool available) { Host().freeSpaceExAvailable = available; }
 void HostSetFreeSpaceExFails(bool fails) { Host().freeSpaceExFails = fails; }
+void HostSetFreeSpaceUnknown(bool unknown) { Host().freeSpaceUnknown = unknown; }
 int HostFreeSpaceExLookups() { return Host().freeSpaceExLookups; }
 
 void HostFailNextWrites(int count, uint32_t bytesBefore) {
@@ -70,10 +88,16 @@ void* PlatAlloc(uint32_t size) {
     h.failAllocs--;
     return nullptr;
   }
-  return malloc(size == 0 ? 1 : size);
+  void* block = malloc(size == 0 ? 1 : size);
+  if (block != nullptr) h.liveBlocks++;
+  return block;
 }
 
-void PlatFree(void* block) { free(block); }
+void PlatFree(void* block) {
+  if (block == nullptr) return;
+  Host().liveBlocks--;
+  free(block);
+}
 
 uint32_t PlatGetDriveType(const char* root) {
   const HostDrive* drive = HostDriveOf(root);
@@ -84,7 +108,7 @@ uint32_t PlatGetDriveType(const char* root) {
 int PlatGetDiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                          uint32_t* freeClusters, uint32_t* totalClusters) {
   const HostDrive* drive = HostDriveOf(root);
-  if (drive == nullptr) return 0;
+  if (drive == nullptr || drive->folder.empty() || Host().freeSpaceUnknown) return 0;
   // The old call reports at most 2^32-1 clusters; a volume beyond that shows as full-sized.
   const uint64_t cluster = 4096;
   *sectorsPerCluster = 8;
@@ -110,9 +134,9 @@ void PlatFreeLibrary(PlatLibrary) {}
 
 int PlatCallDiskFreeSpaceEx(PlatProc proc, const char* root, uint64_t* freeToCaller,
                             uint64_t* total, uint64_t* totalFree) {
-  if (proc != &gFreeSpaceEx || Host().freeSpaceExFails) return 0;
+  if (proc != &gFreeSpaceEx || Host().freeSpaceExFails || Host().freeSpaceUnknown) return 0;
   const HostDrive* drive = HostDriveOf(root);
-  if (drive == nullptr) return 0;
+  if (drive == nullptr || drive->folder.empty()) return 0;
   *freeToCaller = drive->freeBytes;
   *total = drive->totalBytes;
   if (totalFree != nullptr) *totalFree = drive->freeBytes;

@@ -1,5 +1,7 @@
 // The platform interface on Windows: thin wrappers of the ANSI Windows calls.
 #include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
 
 #include "platform/platform.h"
 
@@ -159,3 +161,138 @@ uint32_t PlatGetProfileString(const char* section, const char* key, const char* 
 int32_t PlatCompareNoCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
 
 int PlatIsLeadByte(uint8_t c) { return IsDBCSLeadByte(c) ? 1 : 0; }
+
+// ---- windows, the dialog, cursors ---------------------------------------------------------------
+
+namespace {
+
+HWND ToHwnd(PlatWindow window) { return reinterpret_cast<HWND>(window); }
+PlatWindow FromHwnd(HWND window) { return reinterpret_cast<PlatWindow>(window); }
+
+// The logic's procedure behind the one dialog the process shows at a time.
+PlatDialogProc gDialogProc = nullptr;
+
+INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM first, LPARAM second) {
+  if (gDialogProc == nullptr) return FALSE;
+  return gDialogProc(FromHwnd(dialog), message, static_cast<uint64_t>(first),
+                     static_cast<int64_t>(second));
+}
+
+}  // namespace
+
+PlatWindow PlatFindWindow(const char* className, const char* title) {
+  return FromHwnd(FindWindowA(className, title));
+}
+
+PlatWindow PlatFindDialogWindow(const char* title) {
+  return FromHwnd(FindWindowA(MAKEINTATOM(0x8002), title));
+}
+
+int PlatShowWindow(PlatWindow window, int32_t command) {
+  return ShowWindow(ToHwnd(window), command) ? 1 : 0;
+}
+
+int PlatSetForegroundWindow(PlatWindow window) {
+  return SetForegroundWindow(ToHwnd(window)) ? 1 : 0;
+}
+
+int64_t PlatDialogBox(PlatModule module, uint32_t templateId, PlatDialogProc proc, int64_t param) {
+  PlatDialogProc outer = gDialogProc;
+  gDialogProc = proc;
+  const INT_PTR result =
+      DialogBoxParamA(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEA(templateId), nullptr,
+                      DialogTrampoline, static_cast<LPARAM>(param));
+  gDialogProc = outer;
+  return result;
+}
+
+int PlatEndDialog(PlatWindow dialog, int64_t result) {
+  return EndDialog(ToHwnd(dialog), static_cast<INT_PTR>(result)) ? 1 : 0;
+}
+
+int PlatSetWindowText(PlatWindow window, const char* text) {
+  return SetWindowTextA(ToHwnd(window), text) ? 1 : 0;
+}
+
+int PlatSetDlgItemText(PlatWindow dialog, int32_t id, const char* text) {
+  return SetDlgItemTextA(ToHwnd(dialog), id, text) ? 1 : 0;
+}
+
+PlatWindow PlatGetDlgItem(PlatWindow dialog, int32_t id) {
+  return FromHwnd(GetDlgItem(ToHwnd(dialog), id));
+}
+
+int PlatEnableWindow(PlatWindow window, int32_t enable) {
+  // EnableWindow answers whether the window was disabled before, not whether the call worked.
+  EnableWindow(ToHwnd(window), enable ? TRUE : FALSE);
+  return 1;
+}
+
+PlatWindow PlatSetFocus(PlatWindow window) { return FromHwnd(SetFocus(ToHwnd(window))); }
+
+PlatCursor PlatLoadSystemCursor(uint32_t id) {
+  return reinterpret_cast<PlatCursor>(LoadCursorA(nullptr, MAKEINTRESOURCEA(id)));
+}
+
+PlatCursor PlatSetCursor(PlatCursor cursor) {
+  return reinterpret_cast<PlatCursor>(SetCursor(reinterpret_cast<HCURSOR>(cursor)));
+}
+
+// ---- shell, process, resources, registry ------------------------------------------------------
+
+int32_t PlatShellCopy(PlatWindow owner, const char* from, const char* to, uint32_t flags,
+                      int32_t* anyAborted) {
+  SHFILEOPSTRUCTA op;
+  ZeroMemory(&op, sizeof op);
+  op.hwnd = ToHwnd(owner);
+  op.wFunc = FO_COPY;
+  op.pFrom = from;
+  op.pTo = to;
+  op.fFlags = static_cast<FILEOP_FLAGS>(flags);
+  const int result = SHFileOperationA(&op);
+  *anyAborted = op.fAnyOperationsAborted ? 1 : 0;
+  return result;
+}
+
+void PlatInitCom() { CoInitialize(nullptr); }
+
+uint32_t PlatGetTempPath(uint32_t size, char* out) { return GetTempPathA(size, out); }
+
+PlatModule PlatOwnModule() { return reinterpret_cast<PlatModule>(GetModuleHandleA(nullptr)); }
+
+PlatResource PlatFindResource(PlatModule module, uint32_t id, const char* type) {
+  return reinterpret_cast<PlatResource>(
+      FindResourceA(reinterpret_cast<HMODULE>(module), MAKEINTRESOURCEA(id), type));
+}
+
+uint32_t PlatSizeofResource(PlatModule module, PlatResource resource) {
+  return SizeofResource(reinterpret_cast<HMODULE>(module), reinterpret_cast<HRSRC>(resource));
+}
+
+PlatResourceData PlatLoadResource(PlatModule module, PlatResource resource) {
+  return reinterpret_cast<PlatResourceData>(
+      LoadResource(reinterpret_cast<HMODULE>(module), reinterpret_cast<HRSRC>(resource)));
+}
+
+const void* PlatLockResource(PlatResourceData data) {
+  return LockResource(reinterpret_cast<HGLOBAL>(data));
+}
+
+int32_t PlatRegOpenCurrentUserKey(const char* path, uint32_t access, PlatKey* key) {
+  HKEY opened = nullptr;
+  const LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, access, &opened);
+  *key = result == ERROR_SUCCESS ? reinterpret_cast<PlatKey>(opened) : nullptr;
+  return result;
+}
+
+int32_t PlatRegQueryValue(PlatKey key, const char* name, void* data, uint32_t* size) {
+  DWORD count = *size;
+  const LONG result = RegQueryValueExA(reinterpret_cast<HKEY>(key), name, nullptr, nullptr,
+                                       static_cast<BYTE*>(data), &count);
+  *size = count;
+  return result;
+}
+
+void PlatRegCloseKey(PlatKey key) {
+  if (key != nullptr) RegCloseKey(reinterpret_cast<HKEY>(key));
+}
