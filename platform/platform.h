@@ -190,6 +190,8 @@ void PlatInitCom();
 uint32_t PlatGetTempPath(uint32_t size, char* out);
 // The module of the running executable (GetModuleHandleA(NULL)).
 PlatModule PlatOwnModule();
+// GetCurrentProcessId.
+uint32_t PlatCurrentProcessId();
 
 // ---- Resources -------------------------------------------------------------------------------
 // FindResourceA with a numeric identifier and a type given by name, SizeofResource,

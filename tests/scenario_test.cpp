@@ -165,6 +165,7 @@ class Machine {
       if (f.readOnly) {
         ASSERT_EQ(PlatSetFileAttributes(native.c_str(), PlatAttrReadOnly), 1);
       }
+      if (f.locked) locked_.push_back(native);
     }
     for (const ScenarioValue& v : scenario_.registry) {
       if (v.name.empty() && v.type == 0) {
@@ -191,6 +192,11 @@ class Machine {
     HostQueueShellOutcomes(outcomes);
     if (scenario_.dialogFails) HostFailDialogCreation();
     if (scenario_.freeSpaceUnknown) HostSetFreeSpaceUnknown(true);
+  }
+
+  // Locked once the machine has been looked at: the snapshot reads every file.
+  void LockFiles() const {
+    for (const std::string& native : locked_) HostLockFile(native);
   }
 
   std::map<std::string, Node> Snapshot() const {
@@ -262,6 +268,7 @@ class Machine {
 
   const Scenario& scenario_;
   ScratchDir dir_;
+  std::vector<std::string> locked_;
 };
 
 std::string Join(const std::vector<std::string>& lines) {
@@ -377,6 +384,7 @@ TEST_P(ScenarioRun, PlaysAsWritten) {
   machine.Build();
   if (HasFatalFailure()) return;
   const std::map<std::string, Node> before = machine.Snapshot();
+  machine.LockFiles();
 
   const uint64_t start = NowTicks();
   const int32_t exitCode = UpdaterMain(HostModule(), nullptr, "", 0);
@@ -388,6 +396,7 @@ TEST_P(ScenarioRun, PlaysAsWritten) {
   EXPECT_EQ(HostComInits(), 1);
   EXPECT_EQ(HostStepsLeft(), 0u) << "steps the run never took";
   EXPECT_EQ(HostShellOutcomesLeft(), 0u) << "shell outcomes never used";
+  HostUnlockFiles();  // so that the files the run could not open can be looked at
 
   std::vector<std::string> actual;
   for (const std::string& line : HostTranscript()) actual.push_back(EncodeNotation(line));

@@ -133,7 +133,7 @@ std::vector<PlanCase> PlanCases() {
       {"sixteen keys at most", Keys("UpdateFile", 0, 16, "u,X.DAT") + Keys("CopyFile", 0, 16, "y"),
        1, 1, std::vector<std::string>(16, "U 0 X.DAT"), 1, std::vector<std::string>(16, "0 y")},
       {"a path too long to keep is kept empty, in its place",
-       "UpdateFile00=" + longPath + "\r\nUpdateFile01=B.DAT\r\n", 1, 1, {"P 0 ", "P 0 B.DAT"}, 0,
+       "UpdateFile00=" + longPath + "\r\nUpdateFile01=B.DAT\r\n", 1, 1, {"P -1 ", "P 0 B.DAT"}, 0,
        {}},
       {"copy entries: mode, disk and path by position",
        "CopyFile00=1,\r\nCopyFile01=3:\r\nCopyFile02=1,2:movie\r\nCopyFile03=2,1:other\r\n"

@@ -8,6 +8,7 @@
 #include "package/extract.h"
 #include "package/package.h"
 #include "updater/update_plan.h"
+#include "updater/update_run.h"
 #include "updater/wizard.h"
 
 const char kPackageResourceType[] = "UPDATE";
@@ -47,8 +48,17 @@ int QueryNumberValue(PlatKey key, const char* name, int32_t* out) {
   return 1;
 }
 
-// The installation's registry key, found with the script's CompanyName and GameDir. An empty
-// InstPath names no folder, and counts as no installation.
+// A folder given whole: "X:\..." or a network path "\\...". Anything else would be taken from the
+// current folder, which for an elevated process can be the system's own.
+bool IsFullPath(const char* path) {
+  const bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+  if (letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
+  return path[0] == '\\' && path[1] == '\\';
+}
+
+// The installation's registry key, found with the script's CompanyName and GameDir. An InstPath
+// that is not a full path names no folder of its own, and counts as no installation; such a
+// DataPath counts as none.
 int FindInstallation() {
   char keyPath[kTextSize];
   snprintf(keyPath, sizeof keyPath, "Software\\%s\\%s", GameIdentity.CompanyName,
@@ -56,9 +66,12 @@ int FindInstallation() {
   PlatKey key = nullptr;
   if (PlatRegOpenCurrentUserKey(keyPath, PlatKeyRead, &key) != PlatErrorSuccess) return 0;
   int found = QueryStringValue(key, "InstPath", UpdateSettings.InstPath) &&
-              UpdateSettings.InstPath[0] != '\0';
+              IsFullPath(UpdateSettings.InstPath);
   if (found) {
-    QueryStringValue(key, "DataPath", UpdateSettings.DataPath);
+    if (QueryStringValue(key, "DataPath", UpdateSettings.DataPath) &&
+        !IsFullPath(UpdateSettings.DataPath)) {
+      memset(UpdateSettings.DataPath, 0, sizeof UpdateSettings.DataPath);
+    }
     found = QueryNumberValue(key, "InstMode", &UpdateSettings.InstMode);
   }
   PlatRegCloseKey(key);
@@ -162,11 +175,16 @@ int32_t UpdaterMain(PlatModule instance, PlatModule, const char*, int32_t) {
   ThePackage.entries = DirectoryEntries(ThePackage.directory);
 
   // Without a temporary folder the script would land in the current folder, and the clean-up
-  // would then delete a file of the user's that happens to be called UPDATE.INI there.
+  // would then delete a file of the user's that happens to have its name there. The name is the
+  // process's own: a second copy of the updater (or another game's), started while this one's
+  // wizard is open, would otherwise overwrite this copy's script, and delete it on its way out.
   memset(ScriptPath, 0, sizeof ScriptPath);
+  char scriptName[32];
+  snprintf(scriptName, sizeof scriptName, "UPDATE-%08X.INI",
+           static_cast<unsigned>(PlatCurrentProcessId()));
   const uint32_t tempLength = PlatGetTempPath(kPathSize, ScriptPath);
   if (tempLength == 0 || tempLength >= kPathSize ||
-      !AppendPathComponent(ScriptPath, kPathSize, "UPDATE.INI")) {
+      !AppendPathComponent(ScriptPath, kPathSize, scriptName)) {
     memset(ScriptPath, 0, sizeof ScriptPath);
     ReportUpdateError("UPDATE.INI not found at UPDATE.XRA");
     return EndStartup(0);
@@ -240,4 +258,5 @@ void ResetUpdaterState() {
   WizardWindow = nullptr;
   WizardPage = 0;
   WizardBusy = 0;
+  UpdateCompleted = 0;
 }

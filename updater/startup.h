@@ -3,15 +3,17 @@
 //
 // UpdaterMain is the updater's WinMain: the system's entry point (platform/win32/win32_entry.cpp)
 // hands it the instance and returns its result as the process's exit code. It runs start-up
-// strictly in order: COM, the package resource UPDATE/102 and its directory,
-// the script UPDATE.INI unpacked into the temporary folder, the script's [SETUP] keys, the
-// installation's registry key HKCU\Software\<CompanyName>\<GameDir>, the script's start-up
-// message, SETUP.INI in the installation folder, the window title, the refusal to run beside
-// another copy or the running game, and the wizard. It returns the process's exit code: 1 only
-// when the wizard ended through its final button after a completed update, 0 on every other way
-// out. Every way out first calls ReleasePackage. The command line and show command are not used.
-// Each failure is told to the user once, by the step that found it; start-up never writes into
-// the installation itself (the wizard's update run does) and never writes the registry.
+// strictly in order: COM, the package resource UPDATE/102 and its directory, the script
+// UPDATE.INI unpacked into the temporary folder (as UPDATE-<process id>.INI, so that no other
+// copy's run can touch it), the script's [SETUP] keys, the installation's registry key
+// HKCU\Software\<CompanyName>\<GameDir> (InstPath, and DataPath when present, must be full
+// paths), the script's start-up message, SETUP.INI in the installation folder, the window title,
+// the refusal to run beside another copy or the running game, and the wizard. It returns the
+// process's exit code: 1 only when the wizard ended through its final button after a completed
+// update, 0 on every other way out. Every way out first calls ReleasePackage. The command line
+// and show command are not used. Each failure is told to the user once, by the step that found
+// it; start-up never writes into the installation itself (the wizard's update run does) and never
+// writes the registry.
 //
 // LoadResourceBlock returns the bytes of the resource `id` of `type` in `module` and stores its
 // size, or returns none, leaving `size` untouched, when it is missing, empty or cannot be loaded.
@@ -46,8 +48,8 @@ extern const char kPackageResourceType[];  // "UPDATE"
 // What start-up collects: the optional keys of the script's [SETUP] section (the mandatory ones
 // are GameIdentity, shared with SETUP.INI), then the installation's registry values.
 struct UpdateSettingsRecord : ScriptSetupRecord {
-  char InstPath[kPathSize];  // the installation folder; never empty once start-up has found it
-  char DataPath[kPathSize];  // the data folder, empty when the registry has none
+  char InstPath[kPathSize];  // the installation folder, a full path once start-up has found it
+  char DataPath[kPathSize];  // the data folder, a full path, or empty when the registry has none
   int32_t InstMode;          // selects the entries of the update plan
 };
 

@@ -19,12 +19,12 @@ void BuildUpdateList() {
     if (!ReadProfileKey("UPDATE", key, value, sizeof value, ScriptPath)) break;
     UpdatePlan.updateKeysFound = 1;
     UpdateFileFields fields;
-    SplitUpdateFileValue(value, &fields);
+    const int fits = SplitUpdateFileValue(value, &fields);
     if (fields.hasMode && fields.mode != UpdateSettings.InstMode) continue;
     UpdateEntry& entry = UpdatePlan.updates[UpdatePlan.updateCount++];
     entry.kind = fields.kind;
     memcpy(entry.path, fields.path, sizeof entry.path);
-    entry.nameOffset = fields.nameOffset;
+    entry.nameOffset = fits ? fields.nameOffset : -1;
   }
 }
 

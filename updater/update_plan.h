@@ -6,8 +6,8 @@
 // UpdatePlan from scratch: the entries whose mode matches UpdateSettings.InstMode, or that have
 // no mode, in the order of their keys, and whether each list had any key at all. It never fails,
 // shows nothing and touches no file but the script. An entry whose path does not fit 259 bytes is
-// kept with an empty path, so that running it fails rather than writes another file than the
-// script names. A copy entry's disk is stored as the script gives it, possibly outside 0 to 9;
+// kept, with an empty path and a nameOffset of -1, so that running it fails rather than writes
+// another file than the script names. A copy entry's disk is stored as the script gives it, possibly outside 0 to 9;
 // the update run must check it before it uses it as an index.
 #ifndef UPDATER_UPDATE_PLAN_H
 #define UPDATER_UPDATE_PLAN_H
@@ -20,7 +20,7 @@
 struct UpdateEntry {
   EntryKind kind;
   char path[kPathSize];  // the destination below the base folder and DataFolder
-  int32_t nameOffset;    // where in `path` the member's name starts
+  int32_t nameOffset;    // where in `path` the member's name starts; -1: the path did not fit
 };
 
 struct CopyEntry {

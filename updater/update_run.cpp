@@ -13,6 +13,8 @@
 #include "updater/startup.h"
 #include "updater/update_plan.h"
 
+int32_t UpdateCompleted = 0;
+
 namespace {
 
 void EndWizard(PlatWindow dialog) { PlatEndDialog(dialog, -1); }
@@ -51,6 +53,7 @@ void ShowBusy(PlatWindow dialog) {
 }
 
 void ShowCompleted(PlatWindow dialog) {
+  UpdateCompleted = 1;
   SetInfoText(dialog, "%s", "アップデートは完了しました");
   PlatSetDlgItemText(dialog, kNextButton, "完了");
   EnableControl(dialog, kNextButton, 1);
@@ -75,20 +78,21 @@ int UpdateDestination(const UpdateEntry& entry, char (&destination)[kTextSize]) 
 // One update entry. Returns 0 after the failure's message.
 int WriteUpdateEntry(const UpdateEntry& entry, int overwriteOnly) {
   char destination[kTextSize];
-  if (UpdateDestination(entry, destination)) {
-    if (overwriteOnly) {
-      const uint32_t attributes = PlatGetFileAttributes(destination);
-      if (attributes == PlatAttrInvalid || (attributes & PlatAttrDirectory)) return 1;
-    }
-    if (entry.kind == Data) {
+  // A path the plan could not keep whole names no file the script meant.
+  if (entry.nameOffset >= 0 && UpdateDestination(entry, destination)) {
+    const uint32_t attributes = PlatGetFileAttributes(destination);
+    const bool file = attributes != PlatAttrInvalid && !(attributes & PlatAttrDirectory);
+    if (overwriteOnly && !file) return 1;
+    if (entry.kind == Data && file) {
+      // The player's file keeps its content. One that cannot be read (or rewritten) stays as it
+      // is: taking it for missing would put the package's file in place of the player's.
       uint32_t size = 0;
       void* kept = ReadWholeFile(destination, &size);
       if (kept != nullptr) {
-        // The player's file keeps its content; a file that cannot be rewritten stays as it is.
         WriteWholeFile(destination, kept, size, nullptr);
         PlatFree(kept);
-        return 1;
       }
+      return 1;
     }
     if (ExtractMember(entry.path + entry.nameOffset, destination, entry.kind == Newer ? 1 : 0)) {
       return 1;
@@ -195,6 +199,7 @@ ShellCopyResult CopyWithShell(PlatWindow owner, const char* source, const char* 
 }
 
 void RunUpdate(PlatWindow dialog) {
+  UpdateCompleted = 0;
   if (!PassDiskSpaceGate(dialog)) return;
   ShowBusy(dialog);
   int32_t overwriteOnly = 0;

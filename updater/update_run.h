@@ -8,8 +8,8 @@
 // the dialog in one of three conditions: ended with -1 after its message (or without one, when
 // the user declined a disc or cancelled the shell's copy); the disk-space warning (Back and Abort
 // enabled, Next disabled, nothing written); or completed (Next relabelled "完了", enabled and
-// focused, Back and Abort disabled). Nothing written before a failure is undone. A path that does
-// not fit its buffer, a destination longer than 259 bytes, a Data entry without a data folder, a
+// focused, Back and Abort disabled). Nothing written before a failure is undone. A Data file that
+// is there is never replaced, even when it cannot be read. A path that does not fit its buffer, a destination longer than 259 bytes, a Data entry without a data folder, a
 // copy entry's disk outside 1 to 9, and a copy entry without a disk before any disc was found are
 // that entry's failure, with its usual message; nothing is ever written past a buffer or written
 // through a path other than the one the script names.
@@ -28,6 +28,10 @@
 #include <stdint.h>
 
 #include "platform/platform.h"
+
+// 1 once the latest RunUpdate has left the completed page, else 0; the wizard ends with 0 only
+// then.
+extern int32_t UpdateCompleted;
 
 enum ShellCopyResult : int32_t {
   Copied = 0,

@@ -40,6 +40,9 @@ void HandlePagePress(PlatWindow dialog, bool back) {
 
 void HandleCommand(PlatWindow dialog, uint64_t command) {
   if (command == static_cast<uint64_t>(kNextButton)) {
+    // The page after the update ends the wizard with 0, which says the update is complete: a Next
+    // that reaches the disk-space warning, where the button is disabled, must not say so.
+    if (WizardPage == 2 && !UpdateCompleted) return;
     HandlePagePress(dialog, false);
   } else if (command == static_cast<uint64_t>(kBackButton)) {
     HandlePagePress(dialog, true);
@@ -59,6 +62,7 @@ int32_t HandleSetCursor() {
 void ShowWelcomePage(PlatWindow dialog) {
   WizardBusy = 0;
   WizardPage = 0;
+  UpdateCompleted = 0;
   WizardWindow = dialog;
   PlatSetWindowText(dialog, WindowTitle);
   char text[kTextSize];

@@ -4,7 +4,8 @@
 // the dialog in WizardWindow). A WM_COMMAND counts only when its whole first parameter is a
 // button's id, that is with notification code 0. Next and Back empty the text area and perform
 // the action that WizardPage selects after Back has stepped it back two (0 the confirmation page,
-// 1 the update run, 2 the end of the dialog with 0); Abort ends the dialog with -1. While a Next
+// 1 the update run, 2 the end of the dialog with 0, but only once the update has completed: on
+// the disk-space warning a Next is ignored); Abort ends the dialog with -1. While a Next
 // or Back press is being handled (WizardBusy nonzero), which includes the message loops of the
 // update's boxes and of the shell's copy, every command is ignored and WM_SETCURSOR shows the
 // wait cursor. It returns 1 only when it set the wait cursor for WM_SETCURSOR, 0 otherwise.

@@ -9,9 +9,12 @@
 // cursor, shown window and shell copy is a line of one transcript, in order. Only the host
 // backend provides these calls; code that calls them builds for the host alone.
 //
-// Paths: "X:rest" with a mapped letter X becomes the mapped folder followed by rest; any other
-// path is used as it stands. In both, every backslash becomes a slash. A path with an unmapped
-// drive letter, or on a drive that holds no disc, names nothing.
+// Paths: "X:rest" with a mapped letter X becomes the mapped folder followed by rest, with "." and
+// ".." resolved and never above the drive's root, as Windows resolves them; a colon after the
+// drive names nothing. Any other path is used as it stands. In both, every backslash that is a
+// character of its own becomes a slash (a 0x5C second byte of a double-byte character stays part
+// of its name). A path with an unmapped drive letter, or on a drive that holds no disc, names
+// nothing.
 #ifndef PLATFORM_HOST_HOST_CONTROL_H
 #define PLATFORM_HOST_HOST_CONTROL_H
 
@@ -44,6 +47,10 @@ int HostFreeSpaceExLookups();
 // The native path a platform path names ("" when it names nothing).
 std::string HostNativePath(const char* path);
 
+// The file at this native path is held open by another program, unshared: it cannot be opened,
+// created, replaced or deleted (its attributes can still be read and set).
+void HostLockFile(const std::string& native);
+void HostUnlockFiles();
 // Makes the next `count` PlatWriteFile calls fail after writing `bytesBefore` bytes each.
 void HostFailNextWrites(int count, uint32_t bytesBefore = 0);
 // Makes the next `count` PlatSetFileTimes calls fail.
@@ -72,6 +79,8 @@ void HostSetRegistryValue(const std::string& path, const std::string& name, uint
                           const std::vector<uint8_t>& data);
 // What PlatGetTempPath reports; without a call it fails.
 void HostSetTempPath(const std::string& path);
+// What PlatCurrentProcessId reports (0x1234 unless set).
+void HostSetProcessId(uint32_t id);
 
 // ---- Resources of the one module -------------------------------------------------------------
 PlatModule HostModule();

@@ -11,6 +11,8 @@
 
 #include <new>
 #include <string>
+#include <set>
+#include <vector>
 
 #include "platform/host/host_state.h"
 #include "platform/platform.h"
@@ -59,24 +61,64 @@ uint64_t NowTicks() {
 
 std::string HostNativePath(const char* path) {
   if (path == nullptr) return "";
-  std::string rest = path;
-  std::string out;
-  if (rest.size() >= 2 && rest[1] == ':' &&
-      ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'))) {
-    const HostDrive* drive = HostDriveOf(path);
-    if (drive == nullptr || drive->folder.empty()) return "";
-    out = drive->folder;
-    rest = rest.substr(2);
-    if (!rest.empty() && rest[0] != '\\' && rest[0] != '/') out += '/';
-    if (rest.empty()) out += '/';
+  const std::string text = path;
+  const bool onDrive = text.size() >= 2 && text[1] == ':' &&
+                       ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+  // The path's names, split where a backslash or slash is a character of its own: the second
+  // byte of a double-byte character can be 0x5C, and is then part of a name, as on Windows.
+  std::vector<std::string> names;
+  std::string name;
+  for (size_t i = onDrive ? 2 : 0; i < text.size(); i++) {
+    const char c = text[i];
+    if (PlatIsLeadByte(static_cast<uint8_t>(c)) && i + 1 < text.size()) {
+      name += c;
+      name += text[++i];
+    } else if (c == '\\' || c == '/') {
+      names.push_back(name);
+      name.clear();
+    } else if (c == ':' && onDrive) {
+      return "";  // a colon after the drive's names no file of the folder
+    } else {
+      name += c;
+    }
   }
-  for (char c : rest) out += (c == '\\') ? '/' : c;
+  names.push_back(name);
+  if (!onDrive) {
+    // A path of the host's own, as the tests give it.
+    std::string out = names[0];
+    for (size_t i = 1; i < names.size(); i++) out += "/" + names[i];
+    return out;
+  }
+  const HostDrive* drive = HostDriveOf(path);
+  if (drive == nullptr || drive->folder.empty()) return "";
+  // ".." stops at the root of the drive, as it does on Windows, so no path leaves the drive's
+  // folder; "." and empty names (doubled separators) fall away.
+  std::vector<std::string> kept;
+  for (const std::string& n : names) {
+    if (n.empty() || n == ".") continue;
+    if (n == "..") {
+      if (!kept.empty()) kept.pop_back();
+      continue;
+    }
+    kept.push_back(n);
+  }
+  std::string out = drive->folder;
+  for (const std::string& n : kept) out += "/" + n;
+  if (kept.empty() || names.back().empty()) out += '/';
   return out;
 }
 
+bool IsLocked(const std::string& native) {
+  const std::set<std::string>& locked = Host().lockedFiles;
+  return !locked.empty() && locked.count(native) != 0;
+}
+
+void HostLockFile(const std::string& native) { Host().lockedFiles.insert(native); }
+void HostUnlockFiles() { Host().lockedFiles.clear(); }
+
 PlatFile PlatOpenRead(const char* path) {
   std::string native = HostNativePath(path);
-  if (native.empty()) return nullptr;
+  if (native.empty() || IsLocked(native)) return nullptr;
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
@@ -95,7 +137,7 @@ PlatFile PlatOpenRead(const char* path) {
 
 PlatFile PlatCreateWrite(const char* path) {
   std::string native = HostNativePath(path);
-  if (native.empty()) return nullptr;
+  if (native.empty() || IsLocked(native)) return nullptr;
   struct stat st;
   bool existed = stat(native.c_str(), &st) == 0;
   if (existed && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return nullptr;
@@ -228,7 +270,7 @@ int PlatSetFileAttributes(const char* path, uint32_t attributes) {
 int PlatDeleteFile(const char* path) {
   std::string native = HostNativePath(path);
   struct stat st;
-  if (native.empty() || lstat(native.c_str(), &st) != 0) return 0;
+  if (native.empty() || IsLocked(native) || lstat(native.c_str(), &st) != 0) return 0;
   if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return 0;
   if (unlink(native.c_str()) != 0) return 0;
   Host().creationTimes.erase(FileKey(st));
@@ -244,7 +286,9 @@ int PlatCreateDirectory(const char* path) {
 int PlatReplaceFile(const char* from, const char* to) {
   std::string nativeFrom = HostNativePath(from);
   std::string nativeTo = HostNativePath(to);
-  if (nativeFrom.empty() || nativeTo.empty()) return 0;
+  if (nativeFrom.empty() || nativeTo.empty() || IsLocked(nativeFrom) || IsLocked(nativeTo)) {
+    return 0;
+  }
   struct stat st;
   if (stat(nativeTo.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return 0;

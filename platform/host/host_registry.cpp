@@ -143,6 +143,10 @@ void HostSetRegistryValue(const std::string& path, const std::string& name, uint
   value.data = data;
 }
 
+void HostSetProcessId(uint32_t id) { Host().processId = id; }
+
+uint32_t PlatCurrentProcessId() { return Host().processId; }
+
 void HostSetTempPath(const std::string& path) {
   Host().tempPathSet = true;
   Host().tempPath = path;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,6 +68,7 @@ struct HostState {
   int failAllocs = 0;
   // Creation times, which Linux file systems do not keep, by (device, inode).
   std::map<std::pair<uint64_t, uint64_t>, uint64_t> creationTimes;
+  std::set<std::string> lockedFiles;  // native paths
 
   int openFiles = 0;
   int liveBlocks = 0;
@@ -74,6 +76,7 @@ struct HostState {
   int comInits = 0;
 
   std::map<std::string, HostRegistryKey> registry;  // by lower-case path under HKCU
+  uint32_t processId = 0x1234;
   bool tempPathSet = false;
   std::string tempPath;
   std::deque<HostResource> resources;

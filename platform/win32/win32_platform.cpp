@@ -260,6 +260,8 @@ uint32_t PlatGetTempPath(uint32_t size, char* out) { return GetTempPathA(size, o
 
 PlatModule PlatOwnModule() { return reinterpret_cast<PlatModule>(GetModuleHandleA(nullptr)); }
 
+uint32_t PlatCurrentProcessId() { return GetCurrentProcessId(); }
+
 PlatResource PlatFindResource(PlatModule module, uint32_t id, const char* type) {
   return reinterpret_cast<PlatResource>(
       FindResourceA(reinterpret_cast<HMODULE>(module), MAKEINTRESOURCEA(id), type));

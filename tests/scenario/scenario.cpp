@@ -250,6 +250,9 @@ struct Parser {
       } else if (w[i] == "readonly") {
         f.readOnly = true;
         i++;
+      } else if (w[i] == "locked" && !directory) {
+        f.locked = true;
+        i++;
       } else {
         return Fail("unknown file option " + w[i]);
       }

@@ -45,6 +45,7 @@ struct ScenarioFile {
   std::string content;
   uint64_t time = 0;  // all three file times
   bool readOnly = false;
+  bool locked = false;  // held open by another program: neither readable nor writable
 };
 
 struct ScenarioMember {
