@@ -30,7 +30,9 @@
 // Each entry list of [UPDATE] is read from index 00 and ends at the first absent key.
 constexpr int32_t kScriptEntryKeys = 16;
 constexpr uint32_t kUpdateFileValueSize = kTextSize;
-constexpr uint32_t kCopyFileValueSize = kPathSize;
+// A CopyFileNN value is read whole into a buffer as large as an UpdateFileNN value's, so that one
+// too long for its 259-byte path is seen and refused rather than cut to another path.
+constexpr uint32_t kCopyFileValueSize = kTextSize;
 constexpr uint32_t kEntryKeyNameSize = 32;
 
 enum EntryKind : int32_t {

@@ -25,25 +25,31 @@ uint32_t FolderLength(const char* path) {
 
 constexpr uint32_t kTemporaryNameLength = 12;  // "~xra" + 4 hex digits + ".tmp"
 
-// Whether a temporary name fits beside `path` within the system's path limit.
-bool TemporaryNameFits(const char* path) {
-  return FolderLength(path) + kTemporaryNameLength + 1 <= kPathSize;
-}
-
-// A name for a new temporary file in the folder of `path`, or 0 when none is free.
+// A name for a new temporary file in the folder of `path`, or 0 when none is free. Where the
+// folder leaves no room for the usual name, a shorter one ("~" and hex digits) takes the room
+// there is; a path of at most 259 bytes always has it, as its own name fits.
 int MakeTemporaryName(const char* path, char out[kPathSize]) {
   static uint32_t counter = 0;
   static const char kHex[] = "0123456789ABCDEF";
   const uint32_t folder = FolderLength(path);
-  if (!TemporaryNameFits(path)) return 0;
-  for (int attempt = 0; attempt < 64; attempt++) {
+  if (folder + 1 >= kPathSize) return 0;
+  const uint32_t room = kPathSize - 1 - folder;  // bytes for the name, before its terminator
+  const bool usual = room >= kTemporaryNameLength;
+  const uint32_t digits = usual ? 4 : (room - 1 < 4 ? room - 1 : 4);
+  const int attempts = digits >= 2 ? 64 : (digits == 1 ? 16 : 1);
+  for (int attempt = 0; attempt < attempts; attempt++) {
     const uint32_t n = counter++;
     memcpy(out, path, folder);
     char* p = out + folder;
-    memcpy(p, "~xra", 4);
-    for (int k = 0; k < 4; k++) p[4 + k] = kHex[(n >> (12 - 4 * k)) & 0xF];
-    memcpy(p + 8, ".tmp", 5);
-    static_assert(kTemporaryNameLength == 4 + 4 + 4, "the name's parts");
+    const uint32_t prefix = usual ? 4 : 1;
+    memcpy(p, "~xra", prefix);
+    for (uint32_t k = 0; k < digits; k++) p[prefix + k] = kHex[(n >> (4 * (digits - 1 - k))) & 0xF];
+    if (usual) {
+      memcpy(p + prefix + digits, ".tmp", 5);
+      static_assert(kTemporaryNameLength == 4 + 4 + 4, "the name's parts");
+    } else {
+      p[prefix + digits] = '\0';
+    }
     if (PlatGetFileAttributes(out) == PlatAttrInvalid) return 1;
   }
   return 0;
@@ -90,7 +96,9 @@ int WriteInPlace(const char* path, const void* data, uint32_t count, const uint6
 }  // namespace
 
 int WriteWholeFile(const char* path, const void* data, uint32_t count, const uint64_t* time) {
-  if (!TemporaryNameFits(path)) return WriteInPlace(path, data, count, time);
+  // No temporary path can be named beside a path the system's calls would not take either; the
+  // tools on Linux can still write it where it stands.
+  if (strlen(path) >= kPathSize) return WriteInPlace(path, data, count, time);
   char temporary[kPathSize];
   if (!MakeTemporaryName(path, temporary)) return 0;
 

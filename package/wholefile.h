@@ -7,10 +7,12 @@
 // WriteWholeFile replaces the file at `path` with `count` bytes of `data`, and, when `time` is
 // not null, gives it that time as its creation, last-access and last-write time. It writes a
 // temporary file beside the destination and puts it in place only once every byte and the time
-// are written, so a failure leaves the old file as it was and no temporary file behind. A path
-// whose folder is so long that no temporary name beside it fits in 259 bytes is written in place
-// instead (created or emptied, then written): it is still written, but a failure can then leave
-// the file empty or partly written. Returns 1 on success, 0 on failure. Neither shows anything.
+// are written, so a failure leaves the old file as it was and no temporary file behind. Beside a
+// path whose folder leaves too little room for the usual temporary name, a shorter one is used,
+// so every path of up to 259 bytes is written this way. Only a longer path (which the Windows
+// calls refuse, but Linux takes) is written in place: created or emptied, then written, so a
+// failure can leave it empty or partly written. Returns 1 on success, 0 on failure. Neither shows
+// anything.
 #ifndef PACKAGE_WHOLEFILE_H
 #define PACKAGE_WHOLEFILE_H
 

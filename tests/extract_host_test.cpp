@@ -1,5 +1,6 @@
 // Extraction cases that need the host stand-in's drives and injected failures.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <filesystem>
 
@@ -72,6 +73,34 @@ TEST_F(ExtractHost, FailedWritesLeaveTheOldFileAndNoTemporaryFile) {
     EXPECT_EQ(ExtractMember("BIG.DAT", "C:\\BIG.DAT", 0), 0) << c.what;
     EXPECT_EQ(ReadFileOrDie(dir_.File("BIG.DAT")), Bytes("the player's file")) << c.what;
     EXPECT_EQ(FilesInDir(), std::vector<std::string>{"BIG.DAT"}) << c.what;
+  }
+  EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+// Destinations whose folder leaves no room for the usual temporary name, down to a name of one
+// byte: a failed write still leaves the old file whole and no temporary file behind.
+TEST_F(ExtractHost, FailedWritesOfTheLongestPathsLeaveTheOldFile) {
+  for (const char* name : {"BIG.DAT", "B"}) {
+    SCOPED_TRACE(name);
+    // "C:\" + folder + "\" + name is 259 bytes.
+    const std::string folder(259 - 3 - 1 - strlen(name), 'f');
+    ASSERT_TRUE(std::filesystem::create_directories(dir_.File(folder)) ||
+                std::filesystem::is_directory(dir_.File(folder)));
+    const std::string destination = "C:\\" + folder + "\\" + name;
+    ASSERT_EQ(destination.size(), 259u);
+    const std::string native = dir_.File(folder) + "/" + name;
+    WriteFileOrDie(native, Bytes("the player's file"));
+    HostFailNextWrites(1, 3);
+    EXPECT_EQ(ExtractMember("BIG.DAT", destination.c_str(), 0), 0);
+    EXPECT_EQ(ReadFileOrDie(native), Bytes("the player's file"));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.File(folder))) {
+      names.push_back(e.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{name});
+    // And without a failure it is written.
+    EXPECT_EQ(ExtractMember("BIG.DAT", destination.c_str(), 0), 1);
+    EXPECT_EQ(ReadFileOrDie(native), std::vector<uint8_t>(1000, 'b'));
   }
   EXPECT_TRUE(RecordedBoxes().empty());
 }

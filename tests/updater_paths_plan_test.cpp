@@ -141,6 +141,9 @@ std::vector<PlanCase> PlanCases() {
        1, 0, {}, 1, {"0 ", "3 ", "2 movie", "0 movie,extra", "1 a b"}},
       {"a copy mode need not be a digit", "CopyFile00=A,movie\r\n", 17, 0, {}, 1, {"0 movie"}},
       {"a copy disk need not be a digit", "CopyFile00=A:movie\r\n", 1, 0, {}, 1, {"17 movie"}},
+      {"a copy path too long to keep is refused, named by the value's beginning",
+       "CopyFile00=1:" + longPath + "\r\nCopyFile01=2:x\r\n", 1, 0, {}, 1,
+       {"-1000 1:" + longPath.substr(0, 257), "2 x"}},
   };
 }
 

@@ -53,7 +53,8 @@ int QueryNumberValue(PlatKey key, const char* name, int32_t* out) {
 bool IsFullPath(const char* path) {
   const bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
   if (letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
-  return path[0] == '\\' && path[1] == '\\';
+  const bool separator0 = path[0] == '\\' || path[0] == '/';
+  return separator0 && (path[1] == '\\' || path[1] == '/');
 }
 
 // The installation's registry key, found with the script's CompanyName and GameDir. An InstPath

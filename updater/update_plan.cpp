@@ -3,11 +3,26 @@
 #include <string.h>
 
 #include "config/profile.h"
+#include "platform/platform.h"
 #include "updater/startup.h"
 
 UpdatePlanRecord UpdatePlan;
 
 namespace {
+
+// The first bytes of `text` that fit `size` with a terminator, never half a character.
+void CutToCharacters(const char* text, char* out, size_t size) {
+  size_t length = 0;
+  while (text[length] != '\0') {
+    const bool pair =
+        PlatIsLeadByte(static_cast<uint8_t>(text[length])) && text[length + 1] != '\0';
+    const size_t width = pair ? 2 : 1;
+    if (length + width > size - 1) break;
+    length += width;
+  }
+  memcpy(out, text, length);
+  out[length] = '\0';
+}
 
 void BuildUpdateList() {
   UpdatePlan.updateCount = 0;
@@ -38,11 +53,16 @@ void BuildCopyList() {
     if (!ReadProfileKey("UPDATE", key, value, sizeof value, ScriptPath)) break;
     UpdatePlan.copyKeysFound = 1;
     CopyFileFields fields;
-    SplitCopyFileValue(value, &fields);
+    const int fits = SplitCopyFileValue(value, &fields);
     if (fields.hasMode && fields.mode != UpdateSettings.InstMode) continue;
     CopyEntry& entry = UpdatePlan.copies[UpdatePlan.copyCount++];
     entry.disk = fields.disk;
     memcpy(entry.path, fields.path, sizeof entry.path);
+    if (!fits) {
+      // Refused when run; the path's beginning, cut between characters, names it in the message.
+      entry.disk = kCopyEntryRefused;
+      CutToCharacters(value, entry.path, sizeof entry.path);
+    }
   }
 }
 

@@ -10,8 +10,8 @@
 // backend provides these calls; code that calls them builds for the host alone.
 //
 // Paths: "X:rest" with a mapped letter X becomes the mapped folder followed by rest, with "." and
-// ".." resolved and never above the drive's root, as Windows resolves them; a colon after the
-// drive names nothing. Any other path is used as it stands. In both, every backslash that is a
+// ".." resolved and never above the drive's root, as Windows resolves them, and each name matched
+// to an existing one without regard to case; a colon after the drive names nothing. Any other path is used as it stands. In both, every backslash that is a
 // character of its own becomes a slash (a 0x5C second byte of a double-byte character stays part
 // of its name). A path with an unmapped drive letter, or on a drive that holds no disc, names
 // nothing.
@@ -48,7 +48,8 @@ int HostFreeSpaceExLookups();
 std::string HostNativePath(const char* path);
 
 // The file at this native path is held open by another program, unshared: it cannot be opened,
-// created, replaced or deleted (its attributes can still be read and set).
+// created, replaced, deleted, read as a profile or copied onto (its attributes can still be read
+// and set).
 void HostLockFile(const std::string& native);
 void HostUnlockFiles();
 // Makes the next `count` PlatWriteFile calls fail after writing `bytesBefore` bytes each.

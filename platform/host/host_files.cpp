@@ -1,6 +1,7 @@
 // Files and paths on Linux, with the Windows behaviours the logic relies on: a read-only file
 // refuses to be written, replaced or deleted (also for root, who could otherwise write it), and
 // file times are Windows ticks with a creation time kept by the stand-in.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -59,6 +60,28 @@ uint64_t NowTicks() {
 
 }  // namespace
 
+namespace {
+
+// The name of an entry of `folder` that equals `name` without regard to case, as the file
+// systems of Windows match names; `name` itself when there is none (a file yet to be made).
+std::string ExistingName(const std::string& folder, const std::string& name) {
+  struct stat st;
+  if (lstat((folder + "/" + name).c_str(), &st) == 0) return name;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return name;
+  std::string found = name;
+  while (struct dirent* entry = readdir(dir)) {
+    if (PlatCompareNoCase(entry->d_name, name.c_str()) == 0) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
 std::string HostNativePath(const char* path) {
   if (path == nullptr) return "";
   const std::string text = path;
@@ -103,12 +126,12 @@ std::string HostNativePath(const char* path) {
     kept.push_back(n);
   }
   std::string out = drive->folder;
-  for (const std::string& n : kept) out += "/" + n;
+  for (const std::string& n : kept) out += "/" + ExistingName(out, n);
   if (kept.empty() || names.back().empty()) out += '/';
   return out;
 }
 
-bool IsLocked(const std::string& native) {
+bool HostIsLocked(const std::string& native) {
   const std::set<std::string>& locked = Host().lockedFiles;
   return !locked.empty() && locked.count(native) != 0;
 }
@@ -118,7 +141,7 @@ void HostUnlockFiles() { Host().lockedFiles.clear(); }
 
 PlatFile PlatOpenRead(const char* path) {
   std::string native = HostNativePath(path);
-  if (native.empty() || IsLocked(native)) return nullptr;
+  if (native.empty() || HostIsLocked(native)) return nullptr;
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
@@ -137,7 +160,7 @@ PlatFile PlatOpenRead(const char* path) {
 
 PlatFile PlatCreateWrite(const char* path) {
   std::string native = HostNativePath(path);
-  if (native.empty() || IsLocked(native)) return nullptr;
+  if (native.empty() || HostIsLocked(native)) return nullptr;
   struct stat st;
   bool existed = stat(native.c_str(), &st) == 0;
   if (existed && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return nullptr;
@@ -270,7 +293,7 @@ int PlatSetFileAttributes(const char* path, uint32_t attributes) {
 int PlatDeleteFile(const char* path) {
   std::string native = HostNativePath(path);
   struct stat st;
-  if (native.empty() || IsLocked(native) || lstat(native.c_str(), &st) != 0) return 0;
+  if (native.empty() || HostIsLocked(native) || lstat(native.c_str(), &st) != 0) return 0;
   if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return 0;
   if (unlink(native.c_str()) != 0) return 0;
   Host().creationTimes.erase(FileKey(st));
@@ -286,7 +309,7 @@ int PlatCreateDirectory(const char* path) {
 int PlatReplaceFile(const char* from, const char* to) {
   std::string nativeFrom = HostNativePath(from);
   std::string nativeTo = HostNativePath(to);
-  if (nativeFrom.empty() || nativeTo.empty() || IsLocked(nativeFrom) || IsLocked(nativeTo)) {
+  if (nativeFrom.empty() || nativeTo.empty() || HostIsLocked(nativeFrom) || HostIsLocked(nativeTo)) {
     return 0;
   }
   struct stat st;

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/host/host_control.h"
+#include "platform/host/host_state.h"
 #include "platform/platform.h"
 
 namespace {
@@ -82,7 +83,7 @@ long LastCloseBracket(const char* line, size_t n) {
 
 bool ReadAll(const char* path, std::string* text) {
   const std::string native = HostNativePath(path);
-  if (native.empty()) return false;
+  if (native.empty() || HostIsLocked(native)) return false;
   const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;

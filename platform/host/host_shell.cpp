@@ -31,6 +31,8 @@ std::string Hex(uint32_t value) {
 
 bool CopyFileKeepingAttributes(const fs::path& from, const fs::path& to) {
   std::error_code ec;
+  // A file another program holds open can be neither read nor replaced.
+  if (HostIsLocked(from.string()) || HostIsLocked(to.string())) return false;
   if (to.has_parent_path()) fs::create_directories(to.parent_path(), ec);
   // A read-only file in the way is replaced too, as the shell does when asked no questions.
   if (fs::exists(to, ec)) {

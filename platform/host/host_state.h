@@ -101,6 +101,8 @@ HostState& Host();
 // Returns the drive that a "X:" prefix of `path` names, or null.
 const HostDrive* HostDriveOf(const char* path);
 
+// Whether another program holds the file at this native path (HostLockFile).
+bool HostIsLocked(const std::string& native);
 // Adds a line to the transcript.
 void HostRecord(const std::string& line);
 // The shell copy's message loop: takes the steps meant for it from the front of the queue.
