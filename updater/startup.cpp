@@ -212,7 +212,6 @@ int32_t UpdaterMain(PlatModule instance, PlatModule, const char*, int32_t) {
     ReportUpdateError(message);
   }
 
-  memset(SetupIniPath, 0, sizeof SetupIniPath);
   memcpy(SetupIniPath, UpdateSettings.InstPath, sizeof SetupIniPath);
   if (!AppendPathComponent(SetupIniPath, kPathSize, "SETUP.INI") ||
       PlatGetFileAttributes(SetupIniPath) == PlatAttrInvalid) {

@@ -102,10 +102,13 @@ int WriteUpdateEntry(const UpdateEntry& entry, int overwriteOnly) {
   return 0;
 }
 
-void ReportCopyFailure(PlatWindow dialog, const char* path) {
+// A copy entry that fails: its message, then the end of the wizard. Returns 0.
+int FailCopy(PlatWindow dialog, const CopyEntry& entry) {
   char message[kTextSize];
-  snprintf(message, sizeof message, "SETUP.INI : \"%s\" のコピーに失敗しました", path);
+  snprintf(message, sizeof message, "SETUP.INI : \"%s\" のコピーに失敗しました", entry.path);
   PlatMessageBox(dialog, message, WindowTitle, PlatMbIconError);
+  EndWizard(dialog);
+  return 0;
 }
 
 // The copy source and destination of a copy entry from the disc in `drive`. 0 when either does
@@ -127,12 +130,8 @@ int CopyPaths(const CopyEntry& entry, const char* drive, char (&source)[kPathSiz
 
 // One copy entry. Returns 0 when the dialog has been ended.
 int CopyEntryFromDisc(PlatWindow dialog, const CopyEntry& entry, char (&drive)[3]) {
-  if (entry.disk < 0 || entry.disk >= kDiskCheckFileCount) {
-    // Not a disc the installer's configuration can name.
-    ReportCopyFailure(dialog, entry.path);
-    EndWizard(dialog);
-    return 0;
-  }
+  // Not a disc the installer's configuration can name.
+  if (entry.disk < 0 || entry.disk >= kDiskCheckFileCount) return FailCopy(dialog, entry);
   if (entry.disk != 0) {
     if (!FindDiskDrive(dialog, entry.disk, drive)) {
       EndWizard(dialog);
@@ -140,24 +139,17 @@ int CopyEntryFromDisc(PlatWindow dialog, const CopyEntry& entry, char (&drive)[3
     }
   } else if (drive[0] == '\0') {
     // No disc has been found in this run, so there is nothing to copy from.
-    ReportCopyFailure(dialog, entry.path);
-    EndWizard(dialog);
-    return 0;
+    return FailCopy(dialog, entry);
   }
   char source[kPathSize], destination[kPathSize];
   int32_t folder = 0;
-  if (!CopyPaths(entry, drive, source, destination, &folder)) {
-    ReportCopyFailure(dialog, entry.path);
-    EndWizard(dialog);
-    return 0;
-  }
+  if (!CopyPaths(entry, drive, source, destination, &folder)) return FailCopy(dialog, entry);
   SetInfoText(dialog, "%s をコピーしています", entry.path);
   switch (CopyWithShell(dialog, source, destination, folder)) {
     case Copied:
       return 1;
     case Failed:
-      ReportCopyFailure(dialog, entry.path);
-      break;
+      return FailCopy(dialog, entry);
     case Aborted:
       break;
   }

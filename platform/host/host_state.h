@@ -88,7 +88,6 @@ struct HostState {
   PlatWindowRecord* dialog = nullptr;  // the open dialog, if any
   bool dialogEnded = false;
   int64_t dialogResult = 0;
-  int openBoxes = 0;
   bool failDialog = false;
 
   std::deque<HostStep> steps;

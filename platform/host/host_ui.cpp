@@ -294,12 +294,10 @@ int32_t PlatMessageBox(PlatWindow owner, const char* text, const char* caption, 
   // While the box is up its owner takes no clicks; its messages still arrive.
   const bool ownerWasEnabled = Alive(owner) && owner->enabled;
   if (Alive(owner)) owner->enabled = false;
-  Host().openBoxes++;
   bool answered = false;
   const int32_t scripted = RunBoxSteps(&answered);
   const int32_t recorded = RecordBox(owner, text, caption, style);
   const int32_t answer = answered ? scripted : recorded;
-  Host().openBoxes--;
   if (Alive(owner)) owner->enabled = ownerWasEnabled;
   box->alive = false;
   HostRecord("answer " + std::to_string(answer));

@@ -82,7 +82,6 @@ struct Parser {
   // The block that `|` lines go to, if any.
   std::string* block = nullptr;
   std::vector<std::string>* blockLines = nullptr;
-  bool blockIsFile = false;
 
   bool Fail(const std::string& why) {
     *error = file + ":" + std::to_string(line) + ": " + why;
@@ -269,7 +268,7 @@ struct Parser {
     return true;
   }
 
-  bool Step(const std::string& lineText, const std::vector<std::string>& w) {
+  bool Step(const std::vector<std::string>& w) {
     ScenarioStep s;
     size_t i = 1;
     if (i < w.size() && w[i] == "in-box") {
@@ -322,7 +321,6 @@ struct Parser {
     } else {
       return Fail("unknown step " + action);
     }
-    (void)lineText;
     scenario->steps.push_back(s);
     return true;
   }
@@ -385,7 +383,6 @@ struct Parser {
     if (!e.checkContent) {
       ScenarioExpectedFile& added = scenario->expectedFiles.back();
       block = &added.content;
-      blockIsFile = true;
       // A block after it gives the content.
       pendingExpect = &added;
     }
@@ -396,7 +393,6 @@ struct Parser {
 
   void StartBlock(std::string* content) {
     block = content;
-    blockIsFile = true;
   }
 
   bool BlockLine(const std::string& text) {
@@ -525,7 +521,7 @@ bool Parser::Directive(const std::string& lineText) {
     scenario->windows.push_back(win);
     return true;
   }
-  if (what == "step") return Step(lineText, w);
+  if (what == "step") return Step(w);
   if (what == "shell") {
     ScenarioShellOutcome o;
     int64_t n = 0;
