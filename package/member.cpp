@@ -32,6 +32,15 @@ uint64_t MemberOffset(const PackageDirectory* directory, uint32_t index) {
   return at;
 }
 
+void MemberOffsets(const PackageDirectory* directory, uint64_t* offsets) {
+  const PackageEntry* entries = EntriesOf(directory);
+  uint64_t at = kPackageHeaderSize;
+  for (uint32_t i = 0; i < directory->header.entryCount; i++) {
+    offsets[i] = at;
+    at += PackageSpan(entries[i].storedSize);
+  }
+}
+
 const uint8_t* MemberContent(const uint8_t* image, uint32_t imageSize, const PackageEntry& entry,
                              uint64_t offset, void** block, MemberStatus* status,
                              DecodeStatus* decodeStatus) {

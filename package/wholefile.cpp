@@ -4,55 +4,48 @@
 
 #include "platform/platform.h"
 
+const char* volatile gWholeFileTemporary = nullptr;
+
 namespace {
 
-constexpr uint32_t kPathSize = 260;
+constexpr char kHex[] = "0123456789ABCDEF";
+constexpr uint32_t kRandomDigits = 8;      // 32 random bits a name
+constexpr uint32_t kUsualNameLength = 16;  // "~xra" + 8 hex digits + ".tmp"
+// Names drawn before giving up. A clash needs someone to have taken that very name; even a
+// folder holding thousands of leftover or planted names lets a later draw through.
+constexpr int kAttempts = 100;
 
-// Length of the folder part of `path`, separator included: up to the last backslash or slash
-// that is a character of its own (a 0x5C can be the second byte of a double-byte character).
-uint32_t FolderLength(const char* path) {
-  uint32_t folder = 0;
-  for (uint32_t i = 0; path[i] != 0; i++) {
-    const uint8_t c = static_cast<uint8_t>(path[i]);
-    if (PlatIsLeadByte(c) && path[i + 1] != 0) {
-      i++;
-    } else if (c == '\\' || c == '/' || (i == 1 && c == ':')) {
-      folder = i + 1;
-    }
+// Creates a new temporary file in the folder of `path`, with its name in `out` (`limit` bytes).
+// Returns none with the reason in `error` when no name fits or every drawn name was taken.
+PlatFile CreateTemporary(const char* path, char* out, uint32_t limit, uint32_t* error) {
+  const uint32_t folder = PlatFolderLength(path);
+  if (folder + 1 >= limit) {
+    *error = PlatErrorPathTooLong;
+    return nullptr;
   }
-  return folder;
-}
-
-constexpr uint32_t kTemporaryNameLength = 12;  // "~xra" + 4 hex digits + ".tmp"
-
-// A name for a new temporary file in the folder of `path`, or 0 when none is free. Where the
-// folder leaves no room for the usual name, a shorter one ("~" and hex digits) takes the room
-// there is; a path of at most 259 bytes always has it, as its own name fits.
-int MakeTemporaryName(const char* path, char out[kPathSize]) {
-  static uint32_t counter = 0;
-  static const char kHex[] = "0123456789ABCDEF";
-  const uint32_t folder = FolderLength(path);
-  if (folder + 1 >= kPathSize) return 0;
-  const uint32_t room = kPathSize - 1 - folder;  // bytes for the name, before its terminator
-  const bool usual = room >= kTemporaryNameLength;
-  const uint32_t digits = usual ? 4 : (room - 1 < 4 ? room - 1 : 4);
-  const int attempts = digits >= 2 ? 64 : (digits == 1 ? 16 : 1);
+  const uint32_t room = limit - 1 - folder;  // bytes for the name, before its terminator
+  const bool usual = room >= kUsualNameLength;
+  const uint32_t prefix = usual ? 4 : 1;
+  const uint32_t digits = usual ? kRandomDigits : (room - 1 < kRandomDigits ? room - 1 : kRandomDigits);
+  memcpy(out, path, folder);
+  char* name = out + folder;
+  memcpy(name, "~xra", prefix);
+  // With room for "~" alone there is one name to try.
+  const int attempts = digits == 0 ? 1 : kAttempts;
   for (int attempt = 0; attempt < attempts; attempt++) {
-    const uint32_t n = counter++;
-    memcpy(out, path, folder);
-    char* p = out + folder;
-    const uint32_t prefix = usual ? 4 : 1;
-    memcpy(p, "~xra", prefix);
-    for (uint32_t k = 0; k < digits; k++) p[prefix + k] = kHex[(n >> (4 * (digits - 1 - k))) & 0xF];
-    if (usual) {
-      memcpy(p + prefix + digits, ".tmp", 5);
-      static_assert(kTemporaryNameLength == 4 + 4 + 4, "the name's parts");
-    } else {
-      p[prefix + digits] = '\0';
+    uint8_t random[kRandomDigits / 2];
+    PlatRandom(random, sizeof random);
+    for (uint32_t k = 0; k < digits; k++) {
+      name[prefix + k] = kHex[(random[k / 2] >> (k % 2 ? 0 : 4)) & 0xF];
     }
-    if (PlatGetFileAttributes(out) == PlatAttrInvalid) return 1;
+    memcpy(name + prefix + digits, usual ? ".tmp" : "", usual ? 5 : 1);
+    int exists = 0;
+    PlatFile file = PlatCreateNew(out, &exists);
+    if (file != nullptr) return file;
+    *error = PlatLastError();
+    if (!exists) return nullptr;
   }
-  return 0;
+  return nullptr;
 }
 
 int WriteAll(PlatFile file, const void* data, uint32_t count) {
@@ -62,16 +55,28 @@ int WriteAll(PlatFile file, const void* data, uint32_t count) {
 
 }  // namespace
 
-void* ReadWholeFile(const char* path, uint32_t* size) {
+void* ReadWholeFileReason(const char* path, uint32_t* size, uint32_t* error) {
+  uint32_t ignored = 0;
+  if (error == nullptr) error = &ignored;
+  *error = 0;
   PlatFile file = PlatOpenRead(path);
-  if (file == nullptr) return nullptr;
+  if (file == nullptr) {
+    *error = PlatLastError();
+    return nullptr;
+  }
   uint32_t length = 0;
   void* block = nullptr;
-  if (PlatFileSize(file, &length)) block = PlatAlloc(length);
+  if (PlatFileSize(file, &length)) {
+    block = PlatAlloc(length);
+    if (block == nullptr) *error = PlatLastError();
+  } else {
+    *error = PlatLastError();
+  }
   if (block != nullptr) {
     uint32_t done = 0;
     // A short read would hand bytes that were never read to a caller that writes them back.
     if (!PlatReadFile(file, block, length, &done) || done != length) {
+      *error = PlatLastError();
       PlatFree(block);
       block = nullptr;
     }
@@ -81,26 +86,31 @@ void* ReadWholeFile(const char* path, uint32_t* size) {
   return block;
 }
 
-namespace {
-
-// Creates or empties the file and writes it where it stands.
-int WriteInPlace(const char* path, const void* data, uint32_t count, const uint64_t* time) {
-  PlatFile file = PlatCreateWrite(path);
-  if (file == nullptr) return 0;
-  int ok = WriteAll(file, data, count);
-  if (ok && time != nullptr) ok = PlatSetFileTimes(file, time, time, time);
-  PlatCloseFile(file);
-  return ok;
+void* ReadWholeFile(const char* path, uint32_t* size) {
+  return ReadWholeFileReason(path, size, nullptr);
 }
 
-}  // namespace
-
-int WriteWholeFile(const char* path, const void* data, uint32_t count, const uint64_t* time) {
-  // No temporary path can be named beside a path the system's calls would not take either; the
-  // tools on Linux can still write it where it stands.
-  if (strlen(path) >= kPathSize) return WriteInPlace(path, data, count, time);
-  char temporary[kPathSize];
-  if (!MakeTemporaryName(path, temporary)) return 0;
+int WriteWholeFileReason(const char* path, const void* data, uint32_t count, const uint64_t* time,
+                         uint32_t* error) {
+  uint32_t ignored = 0;
+  if (error == nullptr) error = &ignored;
+  *error = 0;
+  const uint32_t limit = PlatPathLimit();
+  if (strlen(path) >= limit) {
+    *error = PlatErrorPathTooLong;
+    return 0;
+  }
+  char* temporary = static_cast<char*>(PlatAlloc(limit));
+  if (temporary == nullptr) {
+    *error = PlatLastError();
+    return 0;
+  }
+  PlatFile file = CreateTemporary(path, temporary, limit, error);
+  if (file == nullptr) {
+    PlatFree(temporary);
+    return 0;
+  }
+  gWholeFileTemporary = temporary;
 
   // Without a time of its own the file keeps the creation time of the one it replaces, as a
   // rewrite in place would.
@@ -114,13 +124,21 @@ int WriteWholeFile(const char* path, const void* data, uint32_t count, const uin
     }
   }
 
-  PlatFile file = PlatCreateWrite(temporary);
-  if (file == nullptr) return 0;
-  int ok = WriteAll(file, data, count);
+  int ok = PlatCopyPermissions(path, file) && WriteAll(file, data, count);
   if (ok && time != nullptr) ok = PlatSetFileTimes(file, time, time, time);
   if (ok && keepCreation) PlatSetFileTimes(file, &kept, nullptr, nullptr);
+  if (!ok) *error = PlatLastError();
   PlatCloseFile(file);
-  if (ok) ok = PlatReplaceFile(temporary, path);
+  if (ok) {
+    ok = PlatReplaceFile(temporary, path);
+    if (!ok) *error = PlatLastError();
+  }
   if (!ok) PlatDeleteFile(temporary);
+  gWholeFileTemporary = nullptr;
+  PlatFree(temporary);
   return ok;
+}
+
+int WriteWholeFile(const char* path, const void* data, uint32_t count, const uint64_t* time) {
+  return WriteWholeFileReason(path, data, count, time, nullptr);
 }

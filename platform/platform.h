@@ -9,6 +9,8 @@
 //
 // Two backends implement it: platform/win32 with the real Windows calls, and platform/host, the
 // Linux stand-in used by the tests (its test controls are in platform/host/host_control.h).
+// A third, platform/posix, implements the files, paths, text, memory and errors on Linux as they
+// are, for the tools: paths are POSIX paths used as given.
 #ifndef PLATFORM_PLATFORM_H
 #define PLATFORM_PLATFORM_H
 
@@ -35,11 +37,21 @@ enum : uint32_t {
 
 // ---- Files -----------------------------------------------------------------------------------
 // Opens an existing file for reading, shared for reading (GENERIC_READ, FILE_SHARE_READ,
-// OPEN_EXISTING). Returns none on failure.
+// OPEN_EXISTING). Returns none on failure, and for anything that is not an ordinary file on a
+// disk (a folder, a pipe, a device), whose reason is then PlatErrorNotRegularFile.
 PlatFile PlatOpenRead(const char* path);
 // Creates or empties a file for writing, unshared (GENERIC_WRITE, CREATE_ALWAYS,
 // FILE_ATTRIBUTE_NORMAL). Returns none on failure.
 PlatFile PlatCreateWrite(const char* path);
+// Creates a new file for writing, unshared, and fails when anything at all already has the name:
+// a file, a folder, a link (even one whose target is missing) is never opened, followed or
+// emptied (CREATE_NEW; O_CREAT|O_EXCL|O_NOFOLLOW). `exists`, when not null, receives 1 when that
+// was why it failed, else 0.
+PlatFile PlatCreateNew(const char* path, int* exists);
+// Gives `file` the permissions of the existing file `like` (its mode bits on Linux), so that a
+// file put in its place keeps them. Does nothing on Windows, where the only such bit is the
+// read-only attribute, and where `like` is missing. Returns 0 only when they cannot be set.
+int PlatCopyPermissions(const char* like, PlatFile file);
 // Reads up to `size` bytes; `done` receives the count actually read (0 at the end of the file).
 int PlatReadFile(PlatFile file, void* buffer, uint32_t size, uint32_t* done);
 // Writes `size` bytes; `done` receives the count actually written.
@@ -63,7 +75,30 @@ int PlatDeleteFile(const char* path);
 // Creates one folder level; fails when it exists or its parent does not.
 int PlatCreateDirectory(const char* path);
 // Replaces `to` by `from` in one step where the file system allows it (both in one folder).
+// Refuses to replace a folder or a read-only file.
 int PlatReplaceFile(const char* from, const char* to);
+// Length of the folder part of `path`, its last separator included, by the system's rules: on
+// Windows (and the stand-in) a backslash or slash that is a character of its own (0x5C can be the
+// second byte of a double-byte character) or the colon after a drive letter; on Linux the last
+// slash. 0 when the path has no folder part; strlen(path) when it ends in a separator.
+uint32_t PlatFolderLength(const char* path);
+// Bytes that the longest path the file calls take needs, terminator included: 260 (MAX_PATH) on
+// Windows and the stand-in, PATH_MAX on Linux.
+uint32_t PlatPathLimit();
+// 1 when both paths name one existing file (the same file, not two equal ones), else 0.
+int PlatSameFile(const char* a, const char* b);
+
+// ---- Errors ----------------------------------------------------------------------------------
+// Why the last failing call of this interface on this thread failed: the system's own code
+// (GetLastError on Windows, errno on Linux), or PlatErrorNotRegularFile.
+enum : uint32_t {
+  PlatErrorNotRegularFile = 0x20000001u,  // codes of the application's range on Windows
+  PlatErrorPathTooLong = 0x20000002u,     // no room for the path, or for a name beside it
+};
+uint32_t PlatLastError();
+// The system's text for `error`, NUL-terminated in `out` (`size` bytes, size >= 1), without a
+// final period or line end.
+void PlatErrorText(uint32_t error, char* out, uint32_t size);
 
 // ---- Text ------------------------------------------------------------------------------------
 // lstrcmpiA: 0 when the two strings are equal without regard to letter case, else the sign of
@@ -71,6 +106,13 @@ int PlatReplaceFile(const char* from, const char* to);
 int32_t PlatCompareNoCase(const char* a, const char* b);
 // IsDBCSLeadByte for the system's code page 932: 0x81 to 0x9F and 0xE0 to 0xFC.
 int PlatIsLeadByte(uint8_t c);
+// The folded form of a code page 932 name: two names are equal by the rule lstrcmpiA follows
+// for code page 932 exactly when their folded forms are equal byte for byte. Letters of either
+// case (ASCII, fullwidth, Greek, Cyrillic, Roman numerals) fold to the capital, and a character
+// that the code page encodes twice (the NEC and IBM extensions) to one of its codes. Every
+// character keeps its length, so `out` needs strlen(name) + 1 bytes; a byte that is not part of
+// a valid character is kept as it is. The same code on every backend.
+void PlatFoldName(const char* name, char* out);
 
 // ---- Memory ----------------------------------------------------------------------------------
 // A fixed block from the global heap (GlobalAlloc with GMEM_FIXED), owned by the caller; none on
@@ -192,6 +234,9 @@ uint32_t PlatGetTempPath(uint32_t size, char* out);
 PlatModule PlatOwnModule();
 // GetCurrentProcessId.
 uint32_t PlatCurrentProcessId();
+// Fills `out` with `size` bytes that cannot be guessed from outside the process, for names that a
+// neighbour must not be able to plant a file or a link under beforehand.
+void PlatRandom(void* out, uint32_t size);
 
 // ---- Resources -------------------------------------------------------------------------------
 // FindResourceA with a numeric identifier and a type given by name, SizeofResource,

@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <initializer_list>
 #include <new>
 #include <string>
 #include <set>
@@ -31,6 +32,10 @@ uint64_t TicksFromTimespec(const struct timespec& ts) {
   return static_cast<uint64_t>(kUnixEpochTicks + static_cast<int64_t>(ts.tv_sec) * 10000000LL +
                                ts.tv_nsec / 100);
 }
+
+// Windows takes no file time of 2^63 ticks or more; nor does the stand-in, whose conversion
+// would overflow.
+constexpr uint64_t kTicksLimit = 0x8000000000000000ull;
 
 struct timespec TimespecFromTicks(uint64_t ticks) {
   int64_t t = static_cast<int64_t>(ticks) - kUnixEpochTicks;
@@ -145,8 +150,10 @@ PlatFile PlatOpenRead(const char* path) {
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = errno;
     close(fd);
+    errno = S_ISREG(st.st_mode) ? error : static_cast<int>(PlatErrorNotRegularFile);
     return nullptr;
   }
   PlatFile file = new (std::nothrow) PlatFileRecord{fd};
@@ -163,7 +170,10 @@ PlatFile PlatCreateWrite(const char* path) {
   if (native.empty() || HostIsLocked(native)) return nullptr;
   struct stat st;
   bool existed = stat(native.c_str(), &st) == 0;
-  if (existed && (S_ISDIR(st.st_mode) || IsReadOnly(st))) return nullptr;
+  if (existed && (S_ISDIR(st.st_mode) || IsReadOnly(st))) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+    return nullptr;
+  }
   int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   if (!existed && fstat(fd, &st) == 0) Host().creationTimes[FileKey(st)] = NowTicks();
@@ -174,6 +184,45 @@ PlatFile PlatCreateWrite(const char* path) {
     Host().openFiles++;
   }
   return file;
+}
+
+PlatFile PlatCreateNew(const char* path, int* exists) {
+  if (exists != nullptr) *exists = 0;
+  std::string native = HostNativePath(path);
+  if (native.empty()) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  if (HostIsLocked(native)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (exists != nullptr) *exists = errno == EEXIST;
+    return nullptr;
+  }
+  struct stat st;
+  if (fstat(fd, &st) == 0) Host().creationTimes[FileKey(st)] = NowTicks();
+  PlatFile file = new (std::nothrow) PlatFileRecord{fd};
+  if (file == nullptr) {
+    close(fd);
+    unlink(native.c_str());
+    errno = ENOMEM;
+  } else {
+    Host().openFiles++;
+  }
+  return file;
+}
+
+// Windows has no mode bits to carry over.
+int PlatCopyPermissions(const char*, PlatFile) { return 1; }
+
+int PlatSameFile(const char* a, const char* b) {
+  const std::string x = HostNativePath(a), y = HostNativePath(b);
+  struct stat sa, sb;
+  if (x.empty() || y.empty() || stat(x.c_str(), &sa) != 0 || stat(y.c_str(), &sb) != 0) return 0;
+  return FileKey(sa) == FileKey(sb);
 }
 
 int PlatReadFile(PlatFile file, void* buffer, uint32_t size, uint32_t* done) {
@@ -253,6 +302,12 @@ int PlatSetFileTimes(PlatFile file, const uint64_t* creation, const uint64_t* ac
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1] = times[0];
+  for (const uint64_t* t : {creation, access, write}) {
+    if (t != nullptr && *t >= kTicksLimit) {
+      errno = EINVAL;
+      return 0;
+    }
+  }
   if (access != nullptr) times[0] = TimespecFromTicks(*access);
   if (write != nullptr) times[1] = TimespecFromTicks(*write);
   if (futimens(file->fd, times) != 0) return 0;
@@ -314,7 +369,10 @@ int PlatReplaceFile(const char* from, const char* to) {
   }
   struct stat st;
   if (stat(nativeTo.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return 0;
+    if (S_ISDIR(st.st_mode) || IsReadOnly(st)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+      return 0;
+    }
     Host().creationTimes.erase(FileKey(st));
   }
   return rename(nativeFrom.c_str(), nativeTo.c_str()) == 0;

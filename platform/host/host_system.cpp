@@ -143,28 +143,3 @@ int PlatCallDiskFreeSpaceEx(PlatProc proc, const char* root, uint64_t* freeToCal
   return 1;
 }
 
-int PlatIsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// ASCII letters fold; the second byte of a double-byte character is compared as it stands,
-// since it can fall in the range of the ASCII letters.
-int32_t PlatCompareNoCase(const char* a, const char* b) {
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(a);
-  const uint8_t* q = reinterpret_cast<const uint8_t*>(b);
-  for (;;) {
-    uint8_t x = *p, y = *q;
-    bool lead = PlatIsLeadByte(x) && p[1] != 0;
-    if (!lead) {
-      if (x >= 'A' && x <= 'Z') x = static_cast<uint8_t>(x + 32);
-      if (y >= 'A' && y <= 'Z') y = static_cast<uint8_t>(y + 32);
-    }
-    if (x != y) return x < y ? -1 : 1;
-    if (x == 0) return 0;
-    if (lead) {
-      p++;
-      q++;
-      if (*p != *q) return *p < *q ? -1 : 1;
-    }
-    p++;
-    q++;
-  }
-}

@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <initializer_list>
+
 #include "platform/platform.h"
 
 static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
@@ -31,8 +33,99 @@ typedef BOOL(WINAPI* FreeSpaceExFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PU
 }  // namespace
 
 PlatFile PlatOpenRead(const char* path) {
-  return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+    // A pipe, the console or a device such as CON: not a file's bytes.
+    CloseHandle(file);
+    SetLastError(PlatErrorNotRegularFile);
+    return nullptr;
+  }
+  return FromHandle(file);
+}
+
+PlatFile PlatCreateNew(const char* path, int* exists) {
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (exists != nullptr) {
+    const DWORD error = GetLastError();
+    *exists = file == INVALID_HANDLE_VALUE &&
+              (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+    SetLastError(error);
+  }
+  return FromHandle(file);
+}
+
+int PlatCopyPermissions(const char*, PlatFile) { return 1; }
+
+int PlatSameFile(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const char* paths[2] = {a, b};
+  for (int i = 0; i < 2; i++) {
+    // No access asked for: the file's identity can be read even while another program holds it.
+    HANDLE file = CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    const BOOL ok = GetFileInformationByHandle(file, &info[i]);
+    CloseHandle(file);
+    if (!ok) return 0;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+uint32_t PlatLastError() { return GetLastError(); }
+
+void PlatErrorText(uint32_t error, char* out, uint32_t size) {
+  if (size == 0) return;
+  out[0] = 0;
+  if (error == PlatErrorNotRegularFile || error == PlatErrorPathTooLong) {
+    lstrcpynA(out, error == PlatErrorNotRegularFile ? "not a regular file" : "the path is too long",
+              static_cast<int>(size));
+    return;
+  }
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           error, 0, out, size, nullptr);
+  if (n == 0) {
+    if (size >= 24) wsprintfA(out, "error %lu", static_cast<unsigned long>(error));
+    return;
+  }
+  // The system's texts end in a period and a line end.
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == ' ' ||
+                   out[n - 1] == '.')) {
+    out[--n] = 0;
+  }
+}
+
+void PlatRandom(void* out, uint32_t size) {
+  // RtlGenRandom, exported as SystemFunction036, where the system has it; the clocks, the ids
+  // and an address, mixed, where it does not.
+  typedef BOOLEAN(WINAPI * GenRandomFn)(PVOID, ULONG);
+  static GenRandomFn genRandom = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    if (HMODULE advapi = LoadLibraryA("advapi32.dll")) {
+      genRandom = reinterpret_cast<GenRandomFn>(
+          reinterpret_cast<void (*)()>(GetProcAddress(advapi, "SystemFunction036")));
+    }
+  }
+  if (genRandom != nullptr && genRandom(out, size)) return;
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  static uint64_t x = 0;
+  x ^= static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetTickCount()) << 32) ^
+       (static_cast<uint64_t>(GetCurrentProcessId()) << 16) ^ GetCurrentThreadId() ^
+       reinterpret_cast<uintptr_t>(&counter);
+  uint8_t* p = static_cast<uint8_t*>(out);
+  for (uint32_t i = 0; i < size; i++) {
+    x += 0x9E3779B97F4A7C15ull;
+    uint64_t z = x;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    p[i] = static_cast<uint8_t>(z ^ (z >> 31));
+  }
 }
 
 PlatFile PlatCreateWrite(const char* path) {
@@ -81,6 +174,13 @@ int PlatGetFileTimes(PlatFile file, uint64_t* creation, uint64_t* access, uint64
 
 int PlatSetFileTimes(PlatFile file, const uint64_t* creation, const uint64_t* access,
                      const uint64_t* write) {
+  for (const uint64_t* t : {creation, access, write}) {
+    if (t != nullptr && *t >= 0x8000000000000000ull) {
+      // Beyond what a file time can be (year 30828).
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+  }
   FILETIME c, a, w;
   if (creation != nullptr) c = ToFileTime(*creation);
   if (access != nullptr) a = ToFileTime(*access);

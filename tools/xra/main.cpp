@@ -25,7 +25,7 @@ const char kHelp[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  InitNames();
+  InitSystem();
   if (argc < 2) {
     fputs(kHelp, stderr);
     return kExitUsage;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "package/decompress.h"
@@ -20,14 +21,16 @@ namespace {
 struct LoadedPackage {
   std::vector<uint8_t> image;
   PackageDirectory* directory = nullptr;
+  std::vector<uint64_t> offsets;  // each member's data offset, from one walk of the directory
   ~LoadedPackage() { PlatFree(directory); }
   uint32_t count() const { return directory->header.entryCount; }
   const PackageEntry& entry(uint32_t i) const { return DirectoryEntries(directory)[i]; }
 };
 
 bool LoadWhole(const std::string& path, LoadedPackage* package) {
-  if (!ReadFileBytes(path, &package->image)) {
-    Fail("%s: cannot read the file", path.c_str());
+  uint32_t error = 0;
+  if (!ReadFileBytes(path, &package->image, &error)) {
+    Fail("%s: cannot read the file: %s", path.c_str(), Reason(error).c_str());
     return false;
   }
   PackageStatus status = PackageOk;
@@ -46,6 +49,8 @@ bool LoadWhole(const std::string& path, LoadedPackage* package) {
     Fail("%s: %s", path.c_str(), PackageStatusText(status));
     return false;
   }
+  package->offsets.resize(package->count());
+  MemberOffsets(package->directory, package->offsets.data());
   return true;
 }
 
@@ -56,7 +61,7 @@ std::string EntryName(const PackageEntry& entry) { return std::string(entry.name
 // width whatever encoding the terminal uses.
 std::string PaddedName(const PackageEntry& entry, size_t width) {
   const size_t cells = strlen(entry.name);
-  return NameFromPackage(EntryName(entry)) + std::string(cells < width ? width - cells : 0, ' ');
+  return ShowName(EntryName(entry)) + std::string(cells < width ? width - cells : 0, ' ');
 }
 
 const char* MethodName(const PackageEntry& entry) {
@@ -73,10 +78,10 @@ bool Expand(const std::string& path, const LoadedPackage& package, uint32_t inde
   DecodeStatus decodeStatus;
   const uint8_t* data = MemberContent(package.image.data(),
                                       static_cast<uint32_t>(package.image.size()), entry,
-                                      MemberOffset(package.directory, index), &block, &status,
+                                      package.offsets[index], &block, &status,
                                       &decodeStatus);
   if (data == nullptr) {
-    const std::string name = NameFromPackage(EntryName(entry));
+    const std::string name = ShowName(EntryName(entry));
     switch (status) {
       case MemberOutsideImage:
         Fail("%s: %s: the member's data runs past the end of the package", path.c_str(),
@@ -101,8 +106,14 @@ bool Expand(const std::string& path, const LoadedPackage& package, uint32_t inde
   return true;
 }
 
+const char kNamesShown[] =
+    "Names are shown in the terminal's encoding. A control character or a backslash in a name\n"
+    "is shown as \\xNN (its byte in hex), and so is every byte outside printable ASCII of a\n"
+    "name that has no form in that encoding, so no name can break a line, a field or the\n"
+    "terminal.\n";
+
 const char kListHelp[] =
-    "usage: xra list [--tsv] PACKAGE\n"
+    "usage: xra list [--tsv] [--] PACKAGE\n"
     "\n"
     "Shows the members of PACKAGE in directory order: name, size, stored size, method\n"
     "(stored or compressed) and last-write time in UTC.\n"
@@ -111,29 +122,34 @@ const char kListHelp[] =
     "          name, size, stored size, 'stored' or 'compressed', and the time as\n"
     "          YYYY-MM-DDTHH:MM:SS.fffffffZ (all seven digits of the 100-ns ticks)\n"
     "\n"
-    "Names are shown in the terminal's encoding. Reads only the header and the directory.\n";
+    "Reads only the header and the directory.\n";
 
 const char kExtractHelp[] =
-    "usage: xra extract PACKAGE [-C DIR] [MEMBER...]\n"
+    "usage: xra extract PACKAGE [-C DIR] [--] [MEMBER...]\n"
     "\n"
     "Writes the members of PACKAGE into DIR (default: the current folder), each with its\n"
-    "stored last-write time. With MEMBER names, only those (matched without regard to case);\n"
-    "otherwise all, where of two members with equal names only the first is written, as the\n"
-    "updater would use it. Every file is written whole and then put in place, so a failure\n"
-    "never leaves a half-written file.\n"
+    "stored last-write time. With MEMBER names, only those (matched without regard to case,\n"
+    "as the updater matches them); otherwise all, where of two members with equal names only\n"
+    "the first is written, as the updater would use it. Every file is written whole and then\n"
+    "put in place, so a failure never leaves a half-written file; a replaced file keeps its\n"
+    "permissions.\n"
     "\n"
-    "Refuses, before writing anything, a name asked for that the package lacks and any member\n"
-    "name that is not a plain file name (empty, '.' or '..', or holding '/', '\\', ':' or a\n"
-    "control character).\n";
+    "Refuses, before writing anything: a name asked for that the package lacks; a member name\n"
+    "that Windows could not write as a plain file name (empty, '.' or '..', not valid code page\n"
+    "932, holding '/', '\\', ':', '<', '>', '\"', '|', '?', '*' or a control character, ending\n"
+    "in a dot or a space, or a device name such as CON or COM1) or that has no form in the\n"
+    "terminal's encoding; a member time of 2^63 ticks or more (after the year 30828), which no\n"
+    "file can be given (a file system with a smaller range, such as ext4 after 2446, clamps a\n"
+    "time beyond it); two members that would be one file; and writing over PACKAGE itself.\n";
 
 const char kTestHelp[] =
-    "usage: xra test PACKAGE\n"
+    "usage: xra test [--] PACKAGE\n"
     "\n"
     "Expands every member of PACKAGE and checks that it yields exactly its size. Prints one\n"
     "line per member and a summary; exits with 1 when any member fails.\n";
 
 const char kDecodeHelp[] =
-    "usage: xra decode STREAM OUT [--size N]\n"
+    "usage: xra decode [--size N] [--] STREAM OUT\n"
     "\n"
     "Expands one raw compressed stream (the format of a compressed member) from the file\n"
     "STREAM into the file OUT. With --size, the stream must yield exactly N bytes.\n";
@@ -141,18 +157,21 @@ const char kDecodeHelp[] =
 }  // namespace
 
 int CommandList(int argc, char** argv) {
-  bool tsv = false;
+  bool tsv = false, options = true;
   const char* path = nullptr;
   for (int i = 1; i < argc; i++) {
-    if (IsHelp(argv[i])) {
-      fputs(kListHelp, stdout);
+    const char* a = argv[i];
+    if (options && IsHelp(a)) {
+      printf("%s\n%s", kListHelp, kNamesShown);
       return kExitOk;
-    } else if (strcmp(argv[i], "--tsv") == 0) {
+    } else if (options && strcmp(a, "--") == 0) {
+      options = false;
+    } else if (options && strcmp(a, "--tsv") == 0) {
       tsv = true;
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      return UsageError("list", "unknown option '%s'", argv[i]);
+    } else if (options && a[0] == '-' && a[1] != '\0') {
+      return UsageError("list", "unknown option '%s'", a);
     } else if (path == nullptr) {
-      path = argv[i];
+      path = a;
     } else {
       return UsageError("list", "more than one package given");
     }
@@ -162,7 +181,11 @@ int CommandList(int argc, char** argv) {
   PackageStatus status = PackageOk;
   PackageDirectory* directory = LoadPackageDirectoryStatus(path, 0, &status);
   if (directory == nullptr) {
-    Fail("%s: %s", path, PackageStatusText(status));
+    if (status == PackageCannotOpen || status == PackageReadFailed) {
+      Fail("%s: %s: %s", path, PackageStatusText(status), Reason(PlatLastError()).c_str());
+    } else {
+      Fail("%s: %s", path, PackageStatusText(status));
+    }
     return kExitData;
   }
   const PackageEntry* entries = DirectoryEntries(directory);
@@ -172,14 +195,13 @@ int CommandList(int argc, char** argv) {
                    "Modified (UTC)");
   for (uint32_t i = 0; i < count; i++) {
     const PackageEntry& e = entries[i];
-    const std::string name = NameFromPackage(EntryName(e));
     const std::string time = FormatFileTime(e.time);
     if (tsv) {
-      printf("%s\t%" PRIu32 "\t%" PRIu32 "\t%s\t%s\n", name.c_str(), e.size, e.storedSize,
-             MethodName(e), time.c_str());
+      printf("%s\t%" PRIu32 "\t%" PRIu32 "\t%s\t%s\n", ShowName(EntryName(e)).c_str(), e.size,
+             e.storedSize, MethodName(e), time.c_str());
     } else {
-      printf("%s %12" PRIu32 " %12" PRIu32 "  %-10s  %.10s %.8s\n", PaddedName(e, 16).c_str(), e.size,
-             e.storedSize, MethodName(e), time.c_str(), time.c_str() + 11);
+      printf("%s %12" PRIu32 " %12" PRIu32 "  %-10s  %.10s %.8s\n", PaddedName(e, 16).c_str(),
+             e.size, e.storedSize, MethodName(e), time.c_str(), time.c_str() + 11);
     }
     totalSize += e.size;
     totalStored += e.storedSize;
@@ -193,6 +215,17 @@ int CommandList(int argc, char** argv) {
   return kExitOk;
 }
 
+namespace {
+
+// The folded form of a package name: equal for two names the updater takes for one.
+std::string NameKey(const std::string& cp932) {
+  std::string key(cp932.size(), '\0');
+  PlatFoldName(cp932.c_str(), &key[0]);
+  return key;
+}
+
+}  // namespace
+
 int CommandExtract(int argc, char** argv) {
   const char* path = nullptr;
   std::string folder = ".";
@@ -201,7 +234,7 @@ int CommandExtract(int argc, char** argv) {
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
     if (options && IsHelp(a)) {
-      fputs(kExtractHelp, stdout);
+      printf("%s\n%s", kExtractHelp, kNamesShown);
       return kExitOk;
     } else if (options && strcmp(a, "--") == 0) {
       options = false;
@@ -217,57 +250,98 @@ int CommandExtract(int argc, char** argv) {
     }
   }
   if (path == nullptr) return UsageError("extract", "no package given");
+  if (folder.empty()) return UsageError("extract", "-C needs a folder");
   const uint32_t folderAttributes = PlatGetFileAttributes(folder.c_str());
-  if (folderAttributes == PlatAttrInvalid || !(folderAttributes & PlatAttrDirectory)) {
-    Fail("%s: no such folder", folder.c_str());
+  if (folderAttributes == PlatAttrInvalid) {
+    Fail("%s: no such folder: %s", folder.c_str(), Reason(PlatLastError()).c_str());
+    return kExitData;
+  }
+  if (!(folderAttributes & PlatAttrDirectory)) {
+    Fail("%s: not a folder", folder.c_str());
     return kExitData;
   }
 
   LoadedPackage package;
   if (!LoadWhole(path, &package)) return kExitData;
 
-  // Choose the members, then check every name before anything is written.
+  // The first member of each name, found in one pass: the updater takes the first of equal
+  // names, and a walk per member would take time in the square of their number.
+  std::unordered_map<std::string, uint32_t> firstOfName;
+  firstOfName.reserve(package.count());
+  for (uint32_t i = 0; i < package.count(); i++) {
+    firstOfName.emplace(NameKey(EntryName(package.entry(i))), i);
+  }
+
+  // Choose the members, then check every one before anything is written.
   std::vector<uint32_t> chosen;
   if (wanted.empty()) {
     for (uint32_t i = 0; i < package.count(); i++) {
-      uint32_t offset;
-      if (FindMember(package.directory, package.entry(i).name, &offset) ==
-          static_cast<int32_t>(i)) {
+      if (firstOfName[NameKey(EntryName(package.entry(i)))] == i) {
         chosen.push_back(i);
       } else {
         Fail("%s: %s: skipped, an earlier member has the same name", path,
-             NameFromPackage(EntryName(package.entry(i))).c_str());
+             ShowName(EntryName(package.entry(i))).c_str());
       }
     }
   } else {
+    std::vector<bool> taken(package.count(), false);
     for (const std::string& name : wanted) {
       std::string stored;
-      uint32_t offset;
-      int32_t index = -1;
-      if (NameToPackage(name, &stored)) index = FindMember(package.directory, stored.c_str(), &offset);
-      if (index < 0) {
+      auto found = firstOfName.end();
+      if (NameToPackage(name, &stored)) found = firstOfName.find(NameKey(stored));
+      if (found == firstOfName.end()) {
         Fail("%s: no member named '%s'", path, name.c_str());
         return kExitData;
       }
-      chosen.push_back(static_cast<uint32_t>(index));
+      if (!taken[found->second]) chosen.push_back(found->second);  // asked for twice: once
+      taken[found->second] = true;
     }
   }
+  std::vector<std::string> targets;
+  std::unordered_map<std::string, uint32_t> byFile;
   for (uint32_t index : chosen) {
-    const std::string name = EntryName(package.entry(index));
+    const PackageEntry& entry = package.entry(index);
+    const std::string name = EntryName(entry);
+    std::string native;
     if (const char* problem = PlainNameProblem(name)) {
-      Fail("%s: refusing member '%s': %s", path, NameFromPackage(name).c_str(), problem);
+      Fail("%s: refusing member '%s': %s", path, ShowName(name).c_str(), problem);
+      return kExitData;
+    }
+    if (!NameFromPackage(name, &native)) {
+      Fail("%s: refusing member '%s': the name has no form in the terminal's encoding", path,
+           ShowName(name).c_str());
+      return kExitData;
+    }
+    if (entry.time >= kFileTimeLimit) {
+      Fail("%s: refusing member '%s': its time (%" PRIu64
+           " ticks) is after the year 30828, which no file can be given",
+           path, ShowName(name).c_str(), entry.time);
+      return kExitData;
+    }
+    // Two different codes can stand for one character, and a file system may take two names for
+    // one: a second member must never overwrite the first.
+    const auto clash = byFile.emplace(FileNameKey(native), index);
+    if (!clash.second) {
+      Fail("%s: refusing member '%s': it would be written to the same file as '%s'", path,
+           ShowName(name).c_str(), ShowName(EntryName(package.entry(clash.first->second))).c_str());
+      return kExitData;
+    }
+    targets.push_back(JoinPath(folder, native));
+    if (PlatSameFile(targets.back().c_str(), path)) {
+      Fail("%s: refusing member '%s': it would be written over the package itself", path,
+           ShowName(name).c_str());
       return kExitData;
     }
   }
 
-  for (uint32_t index : chosen) {
-    const PackageEntry& entry = package.entry(index);
+  for (size_t k = 0; k < chosen.size(); k++) {
+    const PackageEntry& entry = package.entry(chosen[k]);
     std::vector<uint8_t> content;
-    if (!Expand(path, package, index, &content)) return kExitData;
-    const std::string target = JoinPath(folder, NameFromPackage(EntryName(entry)));
-    if (!WriteWholeFile(target.c_str(), content.data(), static_cast<uint32_t>(content.size()),
-                        &entry.time)) {
-      Fail("%s: cannot write the file", target.c_str());
+    if (!Expand(path, package, chosen[k], &content)) return kExitData;
+    uint32_t error = 0;
+    if (!WriteWholeFileReason(targets[k].c_str(), content.data(),
+                              static_cast<uint32_t>(content.size()), &entry.time, &error)) {
+      Fail("%s: cannot write the file: %s", targets[k].c_str(), Reason(error).c_str());
       return kExitData;
     }
   }
@@ -276,14 +350,18 @@ int CommandExtract(int argc, char** argv) {
 
 int CommandTest(int argc, char** argv) {
   const char* path = nullptr;
+  bool options = true;
   for (int i = 1; i < argc; i++) {
-    if (IsHelp(argv[i])) {
-      fputs(kTestHelp, stdout);
+    const char* a = argv[i];
+    if (options && IsHelp(a)) {
+      printf("%s\n%s", kTestHelp, kNamesShown);
       return kExitOk;
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      return UsageError("test", "unknown option '%s'", argv[i]);
+    } else if (options && strcmp(a, "--") == 0) {
+      options = false;
+    } else if (options && a[0] == '-' && a[1] != '\0') {
+      return UsageError("test", "unknown option '%s'", a);
     } else if (path == nullptr) {
-      path = argv[i];
+      path = a;
     } else {
       return UsageError("test", "more than one package given");
     }
@@ -294,11 +372,10 @@ int CommandTest(int argc, char** argv) {
   uint32_t failed = 0;
   for (uint32_t i = 0; i < package.count(); i++) {
     std::vector<uint8_t> content;
-    const std::string name = NameFromPackage(EntryName(package.entry(i)));
     if (Expand(path, package, i, &content)) {
       printf("ok      %s %12zu bytes\n", PaddedName(package.entry(i), 16).c_str(), content.size());
     } else {
-      printf("FAILED  %s\n", name.c_str());
+      printf("FAILED  %s\n", ShowName(EntryName(package.entry(i))).c_str());
       failed++;
     }
   }
@@ -309,13 +386,16 @@ int CommandTest(int argc, char** argv) {
 
 int CommandDecode(int argc, char** argv) {
   std::vector<const char*> paths;
-  bool haveSize = false;
+  bool haveSize = false, options = true;
   uint32_t size = 0;
   for (int i = 1; i < argc; i++) {
-    if (IsHelp(argv[i])) {
+    const char* a = argv[i];
+    if (options && IsHelp(a)) {
       fputs(kDecodeHelp, stdout);
       return kExitOk;
-    } else if (strcmp(argv[i], "--size") == 0) {
+    } else if (options && strcmp(a, "--") == 0) {
+      options = false;
+    } else if (options && strcmp(a, "--size") == 0) {
       if (i + 1 >= argc) return UsageError("decode", "--size needs a number");
       char* end = nullptr;
       const char* text = argv[++i];
@@ -325,44 +405,57 @@ int CommandDecode(int argc, char** argv) {
       }
       haveSize = true;
       size = static_cast<uint32_t>(n);
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      return UsageError("decode", "unknown option '%s'", argv[i]);
+    } else if (options && a[0] == '-' && a[1] != '\0') {
+      return UsageError("decode", "unknown option '%s'", a);
     } else {
-      paths.push_back(argv[i]);
+      paths.push_back(a);
     }
   }
   if (paths.size() != 2) return UsageError("decode", "needs STREAM and OUT");
+  if (PlatSameFile(paths[0], paths[1])) {
+    Fail("%s: refusing to write the output over the stream it reads", paths[1]);
+    return kExitData;
+  }
   std::vector<uint8_t> stream;
-  if (!ReadFileBytes(paths[0], &stream)) {
-    Fail("%s: cannot read the file", paths[0]);
+  uint32_t error = 0;
+  if (!ReadFileBytes(paths[0], &stream, &error)) {
+    Fail("%s: cannot read the file: %s", paths[0], Reason(error).c_str());
     return kExitData;
   }
   const uint32_t inSize = static_cast<uint32_t>(stream.size());
+  // No stream yields more than this, so no buffer need be larger, whatever --size says.
+  const uint64_t most = MaxDecodedSize(inSize) < 0xFFFFFFFFull ? MaxDecodedSize(inSize)
+                                                                : 0xFFFFFFFFull;
+  if (haveSize && size > most) {
+    Fail("%s: a stream of %" PRIu32 " bytes yields at most %" PRIu64
+         " bytes, not the %" PRIu32 " asked for",
+         paths[0], inSize, most, size);
+    return kExitData;
+  }
   std::vector<uint8_t> out;
   DecodeStatus status;
   uint32_t produced = 0;
-  if (haveSize) {
-    out.resize(size);
-    DecompressBlock(out.data(), size, stream.data(), inSize, &status);
-    produced = size;
-  } else {
-    // The output size is unknown: grow the buffer until the stream fits.
-    uint64_t capacity = static_cast<uint64_t>(inSize) * 4 + 4096;
-    for (;;) {
-      if (capacity > 0xFFFFFFFFull) capacity = 0xFFFFFFFFull;
-      out.resize(static_cast<size_t>(capacity));
-      status = DecodeStream(out.data(), static_cast<uint32_t>(capacity), stream.data(), inSize,
-                            &produced, nullptr);
-      if (status != DecodeOverrun || capacity == 0xFFFFFFFFull) break;
-      capacity *= 2;
-    }
+  // The output size is unknown (or only claimed): grow the buffer until the stream fits.
+  uint64_t capacity = haveSize ? size : static_cast<uint64_t>(inSize) * 4 + 4096;
+  for (;;) {
+    if (capacity > most) capacity = most;
+    out.resize(static_cast<size_t>(capacity));
+    status = DecodeStream(out.data(), static_cast<uint32_t>(capacity), stream.data(), inSize,
+                          &produced, nullptr);
+    if (status != DecodeOverrun || capacity == most) break;
+    capacity = capacity < 2048 ? 4096 : capacity * 2;
   }
   if (status != DecodeOk) {
     Fail("%s: %s", paths[0], DecodeStatusText(status));
     return kExitData;
   }
-  if (!WriteWholeFile(paths[1], out.data(), produced, nullptr)) {
-    Fail("%s: cannot write the file", paths[1]);
+  if (haveSize && produced != size) {
+    Fail("%s: the stream yields %" PRIu32 " bytes, not the %" PRIu32 " asked for", paths[0],
+         produced, size);
+    return kExitData;
+  }
+  if (!WriteWholeFileReason(paths[1], out.data(), produced, nullptr, &error)) {
+    Fail("%s: cannot write the file: %s", paths[1], Reason(error).c_str());
     return kExitData;
   }
   return kExitOk;

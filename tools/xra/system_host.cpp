@@ -1,15 +1,18 @@
-// What xra needs of Linux: whether stderr is a terminal, and name conversion between the
-// locale's encoding (taken as UTF-8 in the plain C locale, as terminals are today) and code page
-// 932, through iconv.
+// What xra needs of Linux: whether stderr is a terminal, name conversion between the locale's
+// encoding (taken as UTF-8 in the plain C locale, as terminals are today) and code page 932
+// through iconv, and the removal of a temporary file when a signal ends the program.
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <initializer_list>
 #include <string>
 
+#include "package/wholefile.h"
 #include "tools/xra/xra.h"
 
 namespace {
@@ -33,41 +36,43 @@ bool Convert(const char* from, const char* to, const std::string& in, std::strin
   return true;
 }
 
+// Removes the temporary file a write has made, then ends as the signal would have.
+void RemoveTemporaryAndEnd(int signal) {
+  const char* temporary = gWholeFileTemporary;
+  if (temporary != nullptr) unlink(temporary);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
 }  // namespace
 
-void InitNames() {
+void InitSystem() {
   setlocale(LC_CTYPE, "");
   const char* codeset = nl_langinfo(CODESET);
   if (codeset != nullptr && *codeset != '\0' && strcmp(codeset, "ANSI_X3.4-1968") != 0) {
     gNativeCodeset = codeset;
   }
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  action.sa_handler = RemoveTemporaryAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&action.sa_mask, s);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(s, &action, nullptr);
 }
 
 bool NameToPackage(const std::string& native, std::string* cp932) {
   return Convert(gNativeCodeset.c_str(), "CP932", native, cp932);
 }
 
-std::string NameFromPackage(const std::string& cp932) {
-  std::string out;
-  if (Convert("CP932", gNativeCodeset.c_str(), cp932, &out)) return out;
-  // A name that has no form in the locale's encoding is shown with its bytes escaped.
-  static const char kHex[] = "0123456789abcdef";
-  out.clear();
-  for (unsigned char c : cp932) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
+bool NameFromPackage(const std::string& cp932, std::string* native) {
+  return Convert("CP932", gNativeCodeset.c_str(), cp932, native);
 }
 
-std::string LastPathComponent(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+bool ConvertsFromCp932(const std::string& cp932) {
+  std::string ignored;
+  return Convert("CP932", "UTF-32LE", cp932, &ignored);
 }
+
+std::string FileNameKey(const std::string& native) { return native; }
 
 bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }

@@ -7,18 +7,23 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "tools/xra/xra.h"
 
 namespace {
 
 bool Convert(UINT from, UINT to, const std::string& in, std::string* out) {
-  if (from == to || in.empty()) {
-    *out = in;
+  if (in.empty()) {
+    out->clear();
     return true;
   }
   const int wide = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(),
                                        static_cast<int>(in.size()), nullptr, 0);
   if (wide <= 0) return false;
+  if (from == to) {
+    *out = in;
+    return true;
+  }
   std::wstring w(static_cast<size_t>(wide), L'\0');
   MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), &w[0],
                       wide);
@@ -34,30 +39,26 @@ bool Convert(UINT from, UINT to, const std::string& in, std::string* out) {
 
 }  // namespace
 
-void InitNames() {}
+void InitSystem() {}
 
 bool NameToPackage(const std::string& native, std::string* cp932) {
   return Convert(GetACP(), 932, native, cp932);
 }
 
-std::string NameFromPackage(const std::string& cp932) {
-  std::string out;
-  if (Convert(932, GetACP(), cp932, &out)) return out;
-  return cp932;
+bool NameFromPackage(const std::string& cp932, std::string* native) {
+  return Convert(932, GetACP(), cp932, native);
 }
 
-std::string LastPathComponent(const std::string& path) {
-  // A backslash can be the second byte of a double-byte character of the ANSI code page.
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); i++) {
-    const char c = path[i];
-    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < path.size()) {
-      i++;
-    } else if (c == '/' || c == '\\' || (i == 1 && c == ':')) {
-      start = i + 1;
-    }
-  }
-  return path.substr(start);
+bool ConvertsFromCp932(const std::string& cp932) {
+  return cp932.empty() || MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(),
+                                              static_cast<int>(cp932.size()), nullptr, 0) > 0;
+}
+
+std::string FileNameKey(const std::string& native) {
+  // Windows' file systems match names without regard to case.
+  std::string key(native.size(), '\0');
+  PlatFoldName(native.c_str(), &key[0]);
+  return key;
 }
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

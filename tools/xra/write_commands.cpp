@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "package/encoder.h"
@@ -39,11 +40,15 @@ const char kCreateHelp[] =
     "                            package whatever their files' times\n"
     "\n"
     "Refuses, naming the file and writing nothing: a name longer than 14 bytes in code page\n"
-    "932 (a Japanese character counts two), a name that is not a plain file name (empty, '.'\n"
-    "or '..', or holding '/', '\\', ':' or a control character) or has no form in code page\n"
-    "932, two names that are equal without regard to case, a file that cannot be read, and a\n"
-    "file or package of 4 GiB or more. The package is written whole and then put in place, so\n"
-    "a failed run leaves an existing PACKAGE as it was.\n";
+    "932 (a Japanese character counts two); a name that Windows could not write as a plain\n"
+    "file name (empty, '.' or '..', holding '/', '\\', ':', '<', '>', '\"', '|', '?', '*' or a\n"
+    "control character, ending in a dot or a space, or a device name such as CON, NUL.TXT or\n"
+    "COM1) or that has no form in code page 932; two names that are equal as the updater\n"
+    "compares them (without regard to case, fullwidth letters too); a file that cannot be read\n"
+    "or is not a regular file (a folder, a pipe, a device); PACKAGE itself as a FILE; and files\n"
+    "or a package of 4 GiB or more, before any file is read. The package is written whole and\n"
+    "then put in place, so a failed run leaves an existing PACKAGE as it was, with its\n"
+    "permissions.\n";
 
 const char kEncodeHelp[] =
     "usage: xra encode IN OUT [--level fast|default|max]\n"
@@ -130,36 +135,41 @@ struct ProgressLine {
   }
 };
 
-// A file's bytes and last-write time, read through the platform layer. Says what is wrong and
-// returns false when the file cannot be read whole.
-bool ReadMemberFile(const std::string& path, std::vector<uint8_t>* content, uint64_t* time) {
+// A file's size and last-write time; says what is wrong and returns false when the file cannot
+// be opened or is no ordinary file of less than 4 GiB.
+bool StatMemberFile(const std::string& path, uint32_t* size, uint64_t* time) {
   PlatFile file = PlatOpenRead(path.c_str());
   if (file == nullptr) {
-    Fail("%s: cannot open the file", path.c_str());
+    Fail("%s: cannot open the file: %s", path.c_str(), Reason(PlatLastError()).c_str());
     return false;
   }
   bool ok = false;
-  uint32_t size = 0;
-  if (!PlatFileSize(file, &size)) {
-    Fail("%s: cannot take its size; a file of 4 GiB or more does not fit a package", path.c_str());
+  if (!PlatFileSize(file, size)) {
+    Fail("%s: cannot take its size (%s); a file of 4 GiB or more does not fit a package",
+         path.c_str(), Reason(PlatLastError()).c_str());
   } else if (!PlatGetFileTimes(file, nullptr, nullptr, time)) {
-    Fail("%s: cannot read its last-write time", path.c_str());
+    Fail("%s: cannot read its last-write time: %s", path.c_str(), Reason(PlatLastError()).c_str());
   } else {
-    content->resize(size);
-    uint32_t have = 0;
     ok = true;
-    while (have < size) {
-      uint32_t done = 0;
-      if (!PlatReadFile(file, content->data() + have, size - have, &done) || done == 0) {
-        Fail("%s: cannot read the file", path.c_str());
-        ok = false;
-        break;
-      }
-      have += done;
-    }
   }
   PlatCloseFile(file);
   return ok;
+}
+
+// A file's bytes, which must still be the `expected` count that its size was when the sizes
+// were checked. Says what is wrong and returns false when it cannot be read whole.
+bool ReadMemberFile(const std::string& path, uint32_t expected, std::vector<uint8_t>* content) {
+  uint32_t error = 0;
+  if (!ReadFileBytes(path, content, &error)) {
+    Fail("%s: cannot read the file: %s", path.c_str(), Reason(error).c_str());
+    return false;
+  }
+  if (content->size() != expected) {
+    Fail("%s: the file changed while the package was made (%u bytes, then %u)", path.c_str(),
+         static_cast<unsigned>(expected), static_cast<unsigned>(content->size()));
+    return false;
+  }
+  return true;
 }
 
 // Compresses `content` at `level` into `stream`; false when the stream is no smaller.
@@ -214,9 +224,10 @@ int CommandCreate(int argc, char** argv) {
   if (packagePath == nullptr) return UsageError("create", "no package given");
   if (files.empty()) return UsageError("create", "no files given");
 
-  // Every name is checked before any file is read, and everything is read and compressed
-  // before anything is written.
+  // Every name is checked, and every file's size, before any file is read, and everything is
+  // read and compressed before anything is written.
   std::vector<PackageMemberInput> members(files.size());
+  std::unordered_map<std::string, size_t> byName;  // folded name -> first file with it
   for (size_t i = 0; i < files.size(); i++) {
     const std::string native = LastPathComponent(files[i]);
     std::string name;
@@ -235,22 +246,37 @@ int CommandCreate(int argc, char** argv) {
            static_cast<unsigned>(kMemberNameMax));
       return kExitData;
     }
-    for (size_t j = 0; j < i; j++) {
-      if (PlatCompareNoCase(members[j].entry.name, name.c_str()) == 0) {
-        Fail("%s: the name '%s' equals that of %s without regard to case", files[i].c_str(),
-             native.c_str(), files[j].c_str());
-        return kExitData;
-      }
+    char key[kMemberNameMax + 1];
+    PlatFoldName(name.c_str(), key);
+    const auto first = byName.emplace(key, i);
+    if (!first.second) {
+      Fail("%s: the name '%s' equals that of %s without regard to case", files[i].c_str(),
+           native.c_str(), files[first.first->second].c_str());
+      return kExitData;
+    }
+    if (PlatSameFile(files[i].c_str(), packagePath)) {
+      Fail("%s: refusing to write the package over one of its own files", packagePath);
+      return kExitData;
     }
     memcpy(members[i].entry.name, name.c_str(), name.size() + 1);
   }
 
-  std::vector<std::vector<uint8_t>> contents(files.size());
-  uint64_t total = 0;
+  std::vector<uint32_t> sizes(files.size());
+  uint64_t total = 0, span = kPackageHeaderSize;
   for (size_t i = 0; i < files.size(); i++) {
-    if (!ReadMemberFile(files[i], &contents[i], &members[i].entry.time)) return kExitData;
+    if (!StatMemberFile(files[i], &sizes[i], &members[i].entry.time)) return kExitData;
     if (fixedTime) members[i].entry.time = memberTime;
-    total += contents[i].size();
+    total += sizes[i];
+    // A member is never stored larger than its file, nor the directory than its entries.
+    span += PackageSpan(sizes[i]) + kPackageEntrySize;
+  }
+  if (!Fits32(span)) {
+    Fail("%s: the files hold %" PRIu64 " bytes; a package stays below 4 GiB", packagePath, total);
+    return kExitData;
+  }
+  std::vector<std::vector<uint8_t>> contents(files.size());
+  for (size_t i = 0; i < files.size(); i++) {
+    if (!ReadMemberFile(files[i], sizes[i], &contents[i])) return kExitData;
   }
 
   ProgressLine progress;
@@ -285,8 +311,10 @@ int CommandCreate(int argc, char** argv) {
     Fail("%s: the package would be 4 GiB or larger", packagePath);
     return kExitData;
   }
-  if (!WriteWholeFile(packagePath, image.data(), static_cast<uint32_t>(image.size()), nullptr)) {
-    Fail("%s: cannot write the file", packagePath);
+  uint32_t error = 0;
+  if (!WriteWholeFileReason(packagePath, image.data(), static_cast<uint32_t>(image.size()), nullptr,
+                            &error)) {
+    Fail("%s: cannot write the file: %s", packagePath, Reason(error).c_str());
     return kExitData;
   }
   printf("%s: %zu member%s, %" PRIu64 " bytes in %zu\n", packagePath, members.size(),
@@ -297,34 +325,50 @@ int CommandCreate(int argc, char** argv) {
 int CommandEncode(int argc, char** argv) {
   std::vector<const char*> paths;
   int level = EncodeDefault;
+  bool options = true;
   for (int i = 1; i < argc; i++) {
-    if (IsHelp(argv[i])) {
+    const char* a = argv[i];
+    if (options && IsHelp(a)) {
       fputs(kEncodeHelp, stdout);
       return kExitOk;
-    } else if (strcmp(argv[i], "--level") == 0) {
+    } else if (options && strcmp(a, "--") == 0) {
+      options = false;
+    } else if (options && strcmp(a, "--level") == 0) {
       if (i + 1 >= argc) return UsageError("encode", "--level needs fast, default or max");
       if (!ParseLevel(argv[++i], &level)) {
         return UsageError("encode", "unknown level '%s': use fast, default or max", argv[i]);
       }
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      return UsageError("encode", "unknown option '%s'", argv[i]);
+    } else if (options && a[0] == '-' && a[1] != '\0') {
+      return UsageError("encode", "unknown option '%s'", a);
     } else {
-      paths.push_back(argv[i]);
+      paths.push_back(a);
     }
   }
   if (paths.size() != 2) return UsageError("encode", "needs IN and OUT");
-  std::vector<uint8_t> content;
+  if (PlatSameFile(paths[0], paths[1])) {
+    Fail("%s: refusing to write the stream over the file it reads", paths[1]);
+    return kExitData;
+  }
+  uint32_t size = 0;
   uint64_t time = 0;
-  if (!ReadMemberFile(paths[0], &content, &time)) return kExitData;
+  std::vector<uint8_t> content;
+  if (!StatMemberFile(paths[0], &size, &time) || !ReadMemberFile(paths[0], size, &content)) {
+    return kExitData;
+  }
   ProgressLine progress;
   progress.Start(content.size());
   std::vector<uint8_t> stream;
   EncodeProgress report{&ProgressLine::Report, &progress};
   EncodeBlock(content.data(), static_cast<uint32_t>(content.size()), level, &stream, &report);
   progress.End();
-  if (!Fits32(stream.size()) ||
-      !WriteWholeFile(paths[1], stream.data(), static_cast<uint32_t>(stream.size()), nullptr)) {
-    Fail("%s: cannot write the file", paths[1]);
+  if (!Fits32(stream.size())) {
+    Fail("%s: the stream would be 4 GiB or larger", paths[1]);
+    return kExitData;
+  }
+  uint32_t error = 0;
+  if (!WriteWholeFileReason(paths[1], stream.data(), static_cast<uint32_t>(stream.size()), nullptr,
+                            &error)) {
+    Fail("%s: cannot write the file: %s", paths[1], Reason(error).c_str());
     return kExitData;
   }
   return kExitOk;
