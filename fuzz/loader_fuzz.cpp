@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <vector>
+
 #include "package/member.h"
 #include "package/package.h"
 #include "platform/platform.h"
@@ -14,14 +16,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PackageDirectory* d = LoadPackageDirectory(data, static_cast<uint32_t>(size));
   if (d == nullptr) return 0;
   const PackageEntry* entries = DirectoryEntries(d);
+  std::vector<uint64_t> offsets(d->header.entryCount);
+  MemberOffsets(d, offsets.data());
   for (uint32_t i = 0; i < d->header.entryCount; i++) {
     if (memchr(entries[i].name, 0, sizeof entries[i].name) == nullptr) abort();
     uint32_t offset;
-    if (FindMember(d, entries[i].name, &offset) < 0) abort();
+    const int32_t found = FindMember(d, entries[i].name, &offset);
+    // The first of equal names, at the offset the one walk gave it.
+    if (found < 0 || static_cast<uint32_t>(found) > i || offset != offsets[found]) abort();
     void* block = nullptr;
     MemberStatus status;
     const uint8_t* content = MemberContent(data, static_cast<uint32_t>(size), entries[i],
-                                           MemberOffset(d, i), &block, &status, nullptr);
+                                           offsets[i], &block, &status, nullptr);
     if (content != nullptr && entries[i].size > 0) {
       volatile uint8_t sink = content[entries[i].size - 1];
       (void)sink;

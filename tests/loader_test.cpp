@@ -58,6 +58,10 @@ void ExpectTwoMembers(const PackageDirectory* d, uint32_t flags) {
   EXPECT_EQ(MemberOffset(d, 0), 16u);
   EXPECT_EQ(MemberOffset(d, 1), 16u + PackageSpan(e[0].storedSize));
   EXPECT_EQ(d->header.directoryOffset, MemberOffset(d, 1) + 32u);
+  uint64_t offsets[2] = {};
+  MemberOffsets(d, offsets);
+  EXPECT_EQ(offsets[0], MemberOffset(d, 0));
+  EXPECT_EQ(offsets[1], MemberOffset(d, 1));
 }
 
 TEST(Loader, StoredAndCompressedDirectoriesInBothModes) {

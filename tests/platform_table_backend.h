@@ -70,4 +70,13 @@ class TestDisc {
 // Makes PlatGetTempPath answer (the system's folder on Windows; one the test sets on the host).
 void PrepareTempPath();
 
+// A fresh folder of this process's own that the platform calls may write in, as a path they take,
+// ending in a separator; removed at exit.
+std::string TestFolder();
+
+// The code page 932 text `cp932` as the system decodes it, each character in upper case as the
+// system gives it (CharUpperBuffW on Windows; iconv and the cased letters of code page 932's
+// repertoire on the host), one code point an element; false when the system refuses the text.
+bool SystemUpperUnicode(const std::string& cp932, std::u32string* out);
+
 #endif

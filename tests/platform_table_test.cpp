@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -595,3 +596,137 @@ TEST_F(DiscCopy, CopyWithShell) {
 }
 
 }  // namespace
+
+// ---- Names and files of the tools ---------------------------------------------------------------
+
+namespace {
+
+std::string Fold(const std::string& name) {
+  std::string out(name.size(), '\0');
+  PlatFoldName(name.c_str(), &out[0]);
+  return out;
+}
+
+// Every character code page 932 assigns: the single bytes from 0x20 and every double-byte code.
+std::vector<std::string> AssignedCharacters() {
+  std::vector<std::string> all;
+  std::u32string ignored;
+  for (int c = 0x20; c < 0x100; c++) {
+    const std::string one(1, static_cast<char>(c));
+    if (SystemUpperUnicode(one, &ignored)) all.push_back(one);
+  }
+  for (int lead = 0x81; lead <= 0xFC; lead++) {
+    if (lead > 0x9F && lead < 0xE0) continue;
+    for (int trail = 0x40; trail <= 0xFC; trail++) {
+      if (trail == 0x7F) continue;
+      const std::string two = {static_cast<char>(lead), static_cast<char>(trail)};
+      if (SystemUpperUnicode(two, &ignored)) all.push_back(two);
+    }
+  }
+  return all;
+}
+
+}  // namespace
+
+// Two characters fold to one form exactly when the system decodes them to one character of one
+// case: the fold is the system's rule, on the bytes, on both backends.
+TEST(PlatformNames, FoldIsTheSystemsCaseInsensitiveEquality) {
+  const std::vector<std::string> all = AssignedCharacters();
+  ASSERT_GT(all.size(), 7000u);
+  std::map<std::u32string, std::string> foldOfCharacter;
+  std::map<std::string, std::u32string> characterOfFold;
+  for (const std::string& c : all) {
+    std::u32string upper;
+    ASSERT_TRUE(SystemUpperUnicode(c, &upper));
+    const std::string folded = Fold(c);
+    ASSERT_EQ(folded.size(), c.size());
+    const auto a = foldOfCharacter.emplace(upper, folded);
+    EXPECT_EQ(a.first->second, folded) << "one character, two folds: " << testing::PrintToString(c);
+    const auto b = characterOfFold.emplace(folded, upper);
+    EXPECT_EQ(b.first->second, upper) << "two characters, one fold: " << testing::PrintToString(c);
+    // And the folded form is a code of that same character.
+    std::u32string again;
+    EXPECT_TRUE(SystemUpperUnicode(folded, &again) && again == upper) << testing::PrintToString(c);
+  }
+}
+
+// PlatCompareNoCase (lstrcmpiA on Windows) says equal for every character and its folded form,
+// and unequal for neighbouring codes of different characters.
+TEST(PlatformNames, CompareNoCaseAgreesWithTheFold) {
+  const std::vector<std::string> all = AssignedCharacters();
+  int differing = 0;
+  for (size_t i = 0; i < all.size(); i++) {
+    const std::string name = "A" + all[i] + "z";
+    EXPECT_EQ(PlatCompareNoCase(name.c_str(), Fold(name).c_str()), 0) << testing::PrintToString(name);
+    if (i + 1 < all.size() && Fold(all[i]) != Fold(all[i + 1])) {
+      differing++;
+      // Wine's collation weighs the kana iteration marks ヽヾゝゞ alike, and ー like ―, where
+      // Windows' sort tables tell them apart; the fold keeps them apart, as the system does.
+      const std::string pair = all[i] + all[i + 1];
+      const bool wineAlike = kWindowsBackend && (pair == "\x81\x52\x81\x53" || pair == "\x81\x53\x81\x54" ||
+                                                 pair == "\x81\x54\x81\x55" || pair == "\x81\x5B\x81\x5C");
+      EXPECT_EQ(PlatCompareNoCase(all[i].c_str(), all[i + 1].c_str()) == 0, wineAlike)
+          << testing::PrintToString(all[i]) << " " << testing::PrintToString(all[i + 1]);
+    }
+  }
+  EXPECT_GT(differing, 6000);
+}
+
+TEST(PlatformPaths, FolderLength) {
+  struct Row {
+    std::string path;
+    uint32_t folder;
+  };
+  const std::vector<Row> rows = {
+      {"", 0},           {"a", 0},          {"a\\", 2},        {"C:\\a\\b", 5},
+      {"C:x", 2},        {"a/b", 2},        {"\x95\x5C", 0},   {"a\\\x95\x5C", 2},
+      {"\x95\x5C\\x", 3}, {"\x8B\x40\x94\x5C", 0}, {"\x81", 0}, {"x\\\x81", 2},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(PlatFolderLength(r.path.c_str()), r.folder) << testing::PrintToString(r.path);
+  }
+  EXPECT_EQ(PlatPathLimit(), 260u);
+}
+
+// A new file is made only where nothing has the name, and says so when something has.
+TEST(PlatformFiles, CreateNewIsExclusive) {
+  ResetBackend();
+  const std::string folder = TestFolder();
+  const std::string file = folder + "NEW.DAT";
+  int exists = -1;
+  PlatFile f = PlatCreateNew(file.c_str(), &exists);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(exists, 0);
+  uint32_t done = 0;
+  EXPECT_TRUE(PlatWriteFile(f, "new", 3, &done));
+  PlatCloseFile(f);
+  for (const std::string& taken : {file, std::string(folder + "new.dat")}) {
+    EXPECT_EQ(PlatCreateNew(taken.c_str(), &exists), nullptr) << taken;
+    EXPECT_EQ(exists, 1) << taken;
+  }
+  ASSERT_TRUE(PlatCreateDirectory((folder + "SUB").c_str()));
+  EXPECT_EQ(PlatCreateNew((folder + "SUB").c_str(), &exists), nullptr);
+  EXPECT_EQ(exists, 1);
+  EXPECT_EQ(PlatCreateNew((folder + "NONE\\X.DAT").c_str(), &exists), nullptr);
+  EXPECT_EQ(exists, 0);
+  char text[256];
+  PlatErrorText(PlatLastError(), text, sizeof text);
+  EXPECT_GT(strlen(text), 0u);
+  EXPECT_NE(text[strlen(text) - 1], '\n');
+  // The file kept its bytes through every refusal.
+  EXPECT_TRUE(PlatSameFile(file.c_str(), (folder + "new.dat").c_str()));
+  EXPECT_FALSE(PlatSameFile(file.c_str(), (folder + "SUB").c_str()));
+  f = PlatOpenRead(file.c_str());
+  ASSERT_NE(f, nullptr);
+  char back[8] = {};
+  EXPECT_TRUE(PlatReadFile(f, back, sizeof back, &done));
+  EXPECT_EQ(std::string(back, done), "new");
+  // No time of 2^63 ticks or more can be given to a file.
+  const uint64_t beyond = 0x8000000000000000ull;
+  PlatCloseFile(f);
+  f = PlatCreateWrite(file.c_str());
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(PlatSetFileTimes(f, nullptr, nullptr, &beyond), 0);
+  PlatCloseFile(f);
+  PlatDeleteFile(file.c_str());
+}

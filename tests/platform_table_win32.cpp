@@ -98,3 +98,27 @@ std::string TestDisc::DrivePath(const std::string& relative) const {
 }
 
 void PrepareTempPath() {}
+
+std::string TestFolder() {
+  static const std::string folder = [] {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + ProcessName("xra-names-") + "\\";
+    CreateDirectoryA(path.c_str(), nullptr);
+    atexit([] { RemoveTree(TestFolder()); });
+    return path;
+  }();
+  return folder;
+}
+
+bool SystemUpperUnicode(const std::string& cp932, std::u32string* out) {
+  const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(),
+                                    static_cast<int>(cp932.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data(), static_cast<int>(cp932.size()),
+                      &wide[0], n);
+  CharUpperBuffW(&wide[0], static_cast<DWORD>(n));
+  out->assign(wide.begin(), wide.end());  // code page 932 has no character beyond the BMP
+  return true;
+}

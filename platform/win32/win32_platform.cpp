@@ -35,8 +35,10 @@ typedef BOOL(WINAPI* FreeSpaceExFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PU
 PlatFile PlatOpenRead(const char* path) {
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
-    // A pipe, the console or a device such as CON: not a file's bytes.
+  BY_HANDLE_FILE_INFORMATION info;
+  // A pipe, the console or a device such as NUL has no file information: not a file's bytes.
+  // (GetFileType would tell too, but under Wine it updates the file's last-access time.)
+  if (file != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(file, &info)) {
     CloseHandle(file);
     SetLastError(PlatErrorNotRegularFile);
     return nullptr;
