@@ -168,6 +168,28 @@ TEST_F(XraHostile, TemporaryFilesAreNeverPlantedLinksOrOldLeftovers) {
   EXPECT_EQ(Tree(out()).size(), 65u) << "no temporary file is left";
 }
 
+// A link at a member's name is replaced by the member; what it points to is never written, even
+// where it is read-only.
+TEST_F(XraHostile, ALinkAtTheDestinationIsReplacedNotFollowed) {
+  const std::string pkg = Package({Member("GAME.ARC", "new game"), Member("SAVE.DAT", "save")});
+  fs::create_directories(root_.File("outside"));
+  WriteFileOrDie(root_.File("outside/target"), Bytes("outside"));
+  ASSERT_EQ(chmod(root_.File("outside/target").c_str(), 0444), 0);
+  fs::create_symlink("../outside/target", out() + "/GAME.ARC");
+  fs::create_symlink("../outside/missing", out() + "/SAVE.DAT");
+  const XraRun r = Xra("extract " + Quote(pkg) + " -C " + Quote(out()));
+  ASSERT_EQ(r.status, 0) << r.out;
+  for (const char* name : {"/GAME.ARC", "/SAVE.DAT"}) {
+    EXPECT_FALSE(fs::is_symlink(out() + name)) << name;
+  }
+  EXPECT_EQ(ReadFileOrDie(out() + "/GAME.ARC"), Bytes("new game"));
+  EXPECT_EQ(ReadFileOrDie(root_.File("outside/target")), Bytes("outside"));
+  EXPECT_EQ(Tree(root_.File("outside")), std::vector<std::string>{"target"});
+  struct stat st;
+  ASSERT_EQ(stat((out() + "/GAME.ARC").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & 0200, 0u) << "the link's target's mode is not the member's";
+}
+
 TEST_F(XraHostile, TimesNoFileCanBeGivenAreRefusedBeforeAnythingIsWritten) {
   for (uint64_t time : {0x8000000000000000ull, 0xFFFFFFFFFFFFFFFFull}) {
     const std::string pkg = Package({Member("A.TXT", "a"), Member("B.TXT", "b", time)});

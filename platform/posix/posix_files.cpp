@@ -100,7 +100,8 @@ PlatFile PlatCreateNew(const char* path, int* exists) {
 int PlatCopyPermissions(const char* like, PlatFile file) {
   struct stat st;
   if (file == nullptr) return 0;
-  if (stat(like, &st) != 0 || !S_ISREG(st.st_mode)) return 1;
+  // A link at that name is replaced, not followed: its target's mode is not the file's.
+  if (lstat(like, &st) != 0 || !S_ISREG(st.st_mode)) return 1;
   return fchmod(file->fd, st.st_mode & 07777) == 0;
 }
 
@@ -221,14 +222,15 @@ int PlatCreateDirectory(const char* path) { return mkdir(path, 0777) == 0; }
 
 int PlatReplaceFile(const char* from, const char* to) {
   struct stat st;
-  if (stat(to, &st) == 0) {
+  if (lstat(to, &st) == 0) {
     // As on Windows: a folder is not replaced by a file, and a file the user may not write is
-    // not replaced either, which a rename in a writable folder would otherwise do.
+    // not replaced either, which a rename in a writable folder would otherwise do. A link is
+    // replaced itself; what it points to is never written.
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
       return 0;
     }
-    if (access(to, W_OK) != 0) return 0;
+    if (S_ISREG(st.st_mode) && access(to, W_OK) != 0) return 0;
   }
   return rename(from, to) == 0;
 }
