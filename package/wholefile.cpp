@@ -40,9 +40,15 @@ PlatFile CreateTemporary(const char* path, char* out, uint32_t limit, uint32_t* 
     }
     memcpy(name + prefix + digits, usual ? ".tmp" : "", usual ? 5 : 1);
     int exists = 0;
+    // Named for a signal handler before the file exists, so that there is no moment when the
+    // file is there and the handler does not know it. A handler that comes before it is made
+    // finds nothing to remove, and one that comes after a clash finds another's file of a name
+    // drawn at random a moment ago, which is as good as never.
+    gWholeFileTemporary = out;
     PlatFile file = PlatCreateNew(out, &exists);
     if (file != nullptr) return file;
     *error = PlatLastError();
+    gWholeFileTemporary = nullptr;
     if (!exists) return nullptr;
   }
   return nullptr;
@@ -74,9 +80,17 @@ void* ReadWholeFileReason(const char* path, uint32_t* size, uint32_t* error) {
   }
   if (block != nullptr) {
     uint32_t done = 0;
-    // A short read would hand bytes that were never read to a caller that writes them back.
-    if (!PlatReadFile(file, block, length, &done) || done != length) {
+    uint8_t more = 0;
+    uint32_t beyond = 0;
+    // A short read would hand bytes that were never read to a caller that writes them back, and
+    // a file that goes on past its size (one growing, or of /proc, whose size says 0) would be
+    // taken for fewer bytes than it holds.
+    if (!PlatReadFile(file, block, length, &done)) {
       *error = PlatLastError();
+    } else if (done != length || !PlatReadFile(file, &more, 1, &beyond) || beyond != 0) {
+      *error = PlatErrorSizeChanged;
+    }
+    if (*error != 0) {
       PlatFree(block);
       block = nullptr;
     }
@@ -110,7 +124,6 @@ int WriteWholeFileReason(const char* path, const void* data, uint32_t count, con
     PlatFree(temporary);
     return 0;
   }
-  gWholeFileTemporary = temporary;
 
   // Without a time of its own the file keeps the creation time of the one it replaces, as a
   // rewrite in place would.

@@ -6,14 +6,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/own_errors.h"
 #include "platform/platform.h"
 
 uint32_t PlatLastError() { return static_cast<uint32_t>(errno); }
 
 void PlatErrorText(uint32_t error, char* out, uint32_t size) {
-  if (error == PlatErrorNotRegularFile || error == PlatErrorPathTooLong) {
-    snprintf(out, size, "%s",
-             error == PlatErrorNotRegularFile ? "not a regular file" : "the path is too long");
+  if (const char* own = PlatOwnErrorText(error)) {
+    snprintf(out, size, "%s", own);
     return;
   }
   // The GNU strerror_r returns its text, which need not be in `out`.

@@ -94,6 +94,7 @@ int PlatSameFile(const char* a, const char* b);
 enum : uint32_t {
   PlatErrorNotRegularFile = 0x20000001u,  // codes of the application's range on Windows
   PlatErrorPathTooLong = 0x20000002u,     // no room for the path, or for a name beside it
+  PlatErrorSizeChanged = 0x20000003u,     // a file read whole held more or fewer bytes than its size
 };
 uint32_t PlatLastError();
 // The system's text for `error`, NUL-terminated in `out` (`size` bytes, size >= 1), without a

@@ -190,6 +190,79 @@ TEST_F(XraHostile, ALinkAtTheDestinationIsReplacedNotFollowed) {
   EXPECT_NE(st.st_mode & 0200, 0u) << "the link's target's mode is not the member's";
 }
 
+// Outputs that are not files (a device, a pipe) are refused, not replaced; a replaced file keeps
+// its mode but never the set-user or set-group bit, and a link's target gives it nothing.
+TEST_F(XraHostile, OutputsAreRegularFilesWithoutBorrowedBits) {
+  const std::string in = root_.File("pkg/a.txt");
+  WriteFileOrDie(in, Bytes("aaaaaaaa"));
+  const std::string fifo = root_.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  XraRun r = Xra("encode " + Quote(in) + " " + Quote(fifo));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_EQ(Tree(root_.path()), (std::vector<std::string>{"fifo", "out", "pkg", "pkg/a.txt"}));
+
+  const std::string setuid = root_.File("SETUID");
+  WriteFileOrDie(setuid, Bytes("old"));
+  ASSERT_EQ(chmod(setuid.c_str(), 04755), 0);
+  fs::create_symlink(setuid, out() + "/LINKED");
+  for (const std::string& target : {setuid, out() + "/LINKED"}) {
+    SCOPED_TRACE(target);
+    r = Xra("encode " + Quote(in) + " " + Quote(target));
+    ASSERT_EQ(r.status, 0) << r.out;
+    struct stat st;
+    ASSERT_EQ(lstat(target.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07000, 0u);
+  }
+}
+
+// Reading stops at nothing short of the file's end: a file of /proc, whose size says 0, is no
+// empty member.
+TEST_F(XraHostile, InputsLongerThanTheirSizeAreRefused) {
+  const XraRun r = Xra("create " + Quote(out() + "/p.xra") + " /proc/self/status");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("length is not its size"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::is_empty(out()));
+}
+
+// A damaged member anywhere in the package stops extraction before any file is written.
+TEST_F(XraHostile, ADamagedMemberStopsExtractionBeforeAnyWrite) {
+  PackageMemberInput bad = Member("BAD.BIN", std::string(16, '\xFF'));
+  bad.entry.flags = kEntryCompressed;
+  bad.entry.size = 100;
+  const std::string pkg = Package({Member("GOOD.TXT", "good"), bad});
+  const XraRun r = Xra("extract " + Quote(pkg) + " -C " + Quote(out()));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("BAD.BIN"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::is_empty(out()));
+}
+
+// A write the system stops (a full disk for the listing, a file size limit for the package) is
+// reported as a failure, and leaves no temporary file.
+TEST_F(XraHostile, WritesTheSystemStopsAreFailures) {
+  const std::string pkg = Package({Member("GAME.ARC", "game")});
+  XraRun r = Shell("{ " + XraCommand("list --tsv " + Quote(pkg)) + " > /dev/full; }");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("standard output: No space left on device"), std::string::npos) << r.out;
+  WriteFileOrDie(root_.File("pkg/BIG.BIN"), std::vector<uint8_t>(300000, 'b'));
+  r = Shell("ulimit -f 100 && " + XraCommand("create --store " + Quote(out() + "/p.xra") + " " +
+                                             Quote(root_.File("pkg/BIG.BIN"))));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("File too large"), std::string::npos) << r.out;
+  EXPECT_TRUE(fs::is_empty(out()));
+}
+
+// File names and arguments in messages cannot act on the terminal either.
+TEST_F(XraHostile, MessagesEscapeControlCharacters) {
+  const std::string pkg = Package({Member("GAME.ARC", "game")});
+  const XraRun r = Xra("extract " + Quote(pkg) + " -C " + Quote(out()) + " " +
+                       Quote("x\x1b[2J\ny"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("no member named 'x\\x1b[2J\\x0ay'"), std::string::npos) << r.out;
+}
+
 TEST_F(XraHostile, TimesNoFileCanBeGivenAreRefusedBeforeAnythingIsWritten) {
   for (uint64_t time : {0x8000000000000000ull, 0xFFFFFFFFFFFFFFFFull}) {
     const std::string pkg = Package({Member("A.TXT", "a"), Member("B.TXT", "b", time)});

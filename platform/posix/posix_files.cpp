@@ -102,7 +102,13 @@ int PlatCopyPermissions(const char* like, PlatFile file) {
   if (file == nullptr) return 0;
   // A link at that name is replaced, not followed: its target's mode is not the file's.
   if (lstat(like, &st) != 0 || !S_ISREG(st.st_mode)) return 1;
-  return fchmod(file->fd, st.st_mode & 07777) == 0;
+  // The owner and group too, where this user may give them (root may); never the set-user and
+  // set-group bits, which belong to the content they were given for, not to a new one.
+  if (fchown(file->fd, st.st_uid, st.st_gid) != 0) {
+    struct stat own;
+    if (fstat(file->fd, &own) == 0 && own.st_gid != st.st_gid) fchown(file->fd, -1, st.st_gid);
+  }
+  return fchmod(file->fd, st.st_mode & 0777) == 0;
 }
 
 int PlatReadFile(PlatFile file, void* buffer, uint32_t size, uint32_t* done) {
@@ -228,6 +234,11 @@ int PlatReplaceFile(const char* from, const char* to) {
     // replaced itself; what it points to is never written.
     if (S_ISDIR(st.st_mode)) {
       errno = EISDIR;
+      return 0;
+    }
+    // Nor is a device, a pipe or a socket, which the user meant to write into, not to remove.
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+      errno = static_cast<int>(PlatErrorNotRegularFile);
       return 0;
     }
     if (S_ISREG(st.st_mode) && access(to, W_OK) != 0) return 0;

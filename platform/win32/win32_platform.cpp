@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+#include "platform/own_errors.h"
 #include "platform/platform.h"
 
 static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
@@ -82,9 +83,8 @@ uint32_t PlatLastError() { return GetLastError(); }
 void PlatErrorText(uint32_t error, char* out, uint32_t size) {
   if (size == 0) return;
   out[0] = 0;
-  if (error == PlatErrorNotRegularFile || error == PlatErrorPathTooLong) {
-    lstrcpynA(out, error == PlatErrorNotRegularFile ? "not a regular file" : "the path is too long",
-              static_cast<int>(size));
+  if (const char* own = PlatOwnErrorText(error)) {
+    lstrcpynA(out, own, static_cast<int>(size));
     return;
   }
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

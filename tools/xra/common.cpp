@@ -2,15 +2,37 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "package/wholefile.h"
 #include "platform/platform.h"
 #include "tools/xra/xra.h"
 
+namespace {
+
+// Writes a message with its control characters as \xNN: file names and arguments come from
+// the user's shell or a folder's listing, and a name holding ESC or a line feed must not act on
+// the terminal or forge a line.
+void WriteMessage(const char* prefix, const char* format, va_list args) {
+  char text[4096];
+  vsnprintf(text, sizeof text, format, args);
+  fputs(prefix, stderr);
+  for (const char* p = text; *p != 0; p++) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 0x20 || c == 0x7F) {
+      fprintf(stderr, "\\x%02x", c);
+    } else {
+      fputc(c, stderr);
+    }
+  }
+}
+
+}  // namespace
+
 void Fail(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  fputs("xra: ", stderr);
-  vfprintf(stderr, format, args);
+  WriteMessage("xra: ", format, args);
   fputc('\n', stderr);
   va_end(args);
 }
@@ -18,8 +40,8 @@ void Fail(const char* format, ...) {
 int UsageError(const char* command, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  fprintf(stderr, "xra %s: ", command);
-  vfprintf(stderr, format, args);
+  const std::string prefix = std::string("xra ") + command + ": ";
+  WriteMessage(prefix.c_str(), format, args);
   fprintf(stderr, "\nTry 'xra %s --help'.\n", command);
   va_end(args);
   return kExitUsage;

@@ -1,4 +1,5 @@
 // xra: builds, lists, tests and extracts update packages.
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -42,7 +43,15 @@ int main(int argc, char** argv) {
       {"decode", CommandDecode}, {"create", CommandCreate},   {"encode", CommandEncode},
   };
   for (const auto& c : commands) {
-    if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    if (strcmp(argv[1], c.name) != 0) continue;
+    const int status = c.run(argc - 1, argv + 1);
+    // A listing lost to a full disk or a closed pipe is no success.
+    errno = 0;
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+      Fail("standard output: %s", errno != 0 ? strerror(errno) : "write error");
+      return status == kExitOk ? kExitData : status;
+    }
+    return status;
   }
   fprintf(stderr, "xra: unknown command '%s'\n%s", argv[1], kHelp);
   return kExitUsage;

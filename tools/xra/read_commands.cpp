@@ -138,7 +138,7 @@ const char kExtractHelp[] =
     "that Windows could not write as a plain file name (empty, '.' or '..', not valid code page\n"
     "932, holding '/', '\\', ':', '<', '>', '\"', '|', '?', '*' or a control character, ending\n"
     "in a dot or a space, or a device name such as CON or COM1) or that has no form in the\n"
-    "terminal's encoding; a member time of 2^63 ticks or more (after the year 30828), which no\n"
+    "terminal's encoding; a member whose data is damaged; a member time of 2^63 ticks or more (after the year 30828), which no\n"
     "file can be given (a file system with a smaller range, such as ext4 after 2446, clamps a\n"
     "time beyond it); two members that would be one file; and writing over PACKAGE itself.\n";
 
@@ -334,6 +334,12 @@ int CommandExtract(int argc, char** argv) {
     }
   }
 
+  // Every member is expanded once before anything is written, so that a damaged one later in
+  // the package leaves no folder half extracted.
+  for (uint32_t index : chosen) {
+    std::vector<uint8_t> content;
+    if (!Expand(path, package, index, &content)) return kExitData;
+  }
   for (size_t k = 0; k < chosen.size(); k++) {
     const PackageEntry& entry = package.entry(chosen[k]);
     std::vector<uint8_t> content;

@@ -56,8 +56,13 @@ void InitSystem() {
   memset(&action, 0, sizeof action);
   action.sa_handler = RemoveTemporaryAndEnd;
   sigemptyset(&action.sa_mask);
-  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&action.sa_mask, s);
-  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(s, &action, nullptr);
+  // Every signal that ends a program by default, but those that cannot be caught.
+  const int ending[] = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1,
+                        SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPIPE};
+  for (int s : ending) sigaddset(&action.sa_mask, s);
+  for (int s : ending) sigaction(s, &action, nullptr);
+  // Past a file size limit, a write then fails with EFBIG and is reported and cleaned up.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 bool NameToPackage(const std::string& native, std::string* cp932) {

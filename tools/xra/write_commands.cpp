@@ -250,8 +250,11 @@ int CommandCreate(int argc, char** argv) {
     PlatFoldName(name.c_str(), key);
     const auto first = byName.emplace(key, i);
     if (!first.second) {
-      Fail("%s: the name '%s' equals that of %s without regard to case", files[i].c_str(),
-           native.c_str(), files[first.first->second].c_str());
+      Fail("%s: the name '%s' is that of %s as the updater compares names (%s)",
+           files[i].c_str(), native.c_str(), files[first.first->second].c_str(),
+           name == members[first.first->second].entry.name
+               ? "both are one name in code page 932"
+               : "without regard to case");
       return kExitData;
     }
     if (PlatSameFile(files[i].c_str(), packagePath)) {
