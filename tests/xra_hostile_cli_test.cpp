@@ -145,6 +145,20 @@ TEST_F(XraHostile, ControlBytesInNamesAreEscapedInEveryListing) {
     EXPECT_EQ(r.out.find_first_of("\t\x1b\x07"), std::string::npos) << command << r.out;
     EXPECT_NE(r.out.find("a\\x0ab\\x09c"), std::string::npos) << command << r.out;
   }
+  // The table's columns stay aligned: every name takes its 16 cells, escapes counted, so each
+  // size ends in the same column as the header's "Size".
+  r = Xra("list " + Quote(pkg));
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(r.out.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  const size_t column = lines[0].find("Size") + 3;
+  for (size_t i = 1; i <= 3; i++) {
+    ASSERT_GT(lines[i].size(), column) << lines[i];
+    EXPECT_EQ(lines[i][column], '1') << lines[i];
+    EXPECT_EQ(lines[i][column - 1], ' ') << lines[i];
+  }
   r = Xra("list --help");
   EXPECT_NE(r.out.find("\\xNN"), std::string::npos) << "the help says how names are shown";
 }

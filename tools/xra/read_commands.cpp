@@ -58,10 +58,15 @@ std::string EntryName(const PackageEntry& entry) { return std::string(entry.name
 
 // The name for a table column of `width` cells. A terminal shows a double-byte character of code
 // page 932 in two cells and a single byte in one, so the stored name's length in bytes is its
-// width whatever encoding the terminal uses.
+// width whatever encoding the terminal uses; each byte shown escaped takes the four cells of its
+// \xNN instead of one. A name shown wholly escaped is ASCII, a cell a byte.
 std::string PaddedName(const PackageEntry& entry, size_t width) {
-  const size_t cells = strlen(entry.name);
-  return ShowName(EntryName(entry)) + std::string(cells < width ? width - cells : 0, ' ');
+  const std::string name = EntryName(entry);
+  const std::string shown = ShowName(name);
+  std::string native;
+  const size_t cells =
+      NameFromPackage(name, &native) ? name.size() + (shown.size() - native.size()) : shown.size();
+  return shown + std::string(cells < width ? width - cells : 0, ' ');
 }
 
 const char* MethodName(const PackageEntry& entry) {
