@@ -150,10 +150,15 @@ PlatFile PlatOpenRead(const char* path) {
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int error = errno;
+  int error = 0;
+  if (fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = static_cast<int>(PlatErrorNotRegularFile);
+  }
+  if (error != 0) {
     close(fd);
-    errno = S_ISREG(st.st_mode) ? error : static_cast<int>(PlatErrorNotRegularFile);
+    errno = error;
     return nullptr;
   }
   PlatFile file = new (std::nothrow) PlatFileRecord{fd};

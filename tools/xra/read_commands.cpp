@@ -281,7 +281,7 @@ int CommandExtract(int argc, char** argv) {
   std::vector<uint32_t> chosen;
   if (wanted.empty()) {
     for (uint32_t i = 0; i < package.count(); i++) {
-      if (firstOfName[NameKey(EntryName(package.entry(i)))] == i) {
+      if (firstOfName.at(NameKey(EntryName(package.entry(i)))) == i) {
         chosen.push_back(i);
       } else {
         Fail("%s: %s: skipped, an earlier member has the same name", path,
